@@ -1,0 +1,52 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <string>
+
+namespace orvelle::db {
+
+// The entry points of the Firebird/InterBase client library that the components call.
+struct ClientApi {
+    decltype(&::isc_attach_database) isc_attach_database;
+    decltype(&::isc_detach_database) isc_detach_database;
+    decltype(&::isc_database_info) isc_database_info;
+    decltype(&::isc_start_multiple) isc_start_multiple;
+    decltype(&::isc_commit_transaction) isc_commit_transaction;
+    decltype(&::isc_rollback_transaction) isc_rollback_transaction;
+    decltype(&::isc_dsql_alloc_statement2) isc_dsql_alloc_statement2;
+    decltype(&::isc_dsql_prepare) isc_dsql_prepare;
+    decltype(&::isc_dsql_sql_info) isc_dsql_sql_info;
+    decltype(&::isc_dsql_describe_bind) isc_dsql_describe_bind;
+    decltype(&::isc_dsql_describe) isc_dsql_describe;
+    decltype(&::isc_dsql_execute2) isc_dsql_execute2;
+    decltype(&::isc_dsql_set_cursor_name) isc_dsql_set_cursor_name;
+    decltype(&::isc_dsql_fetch) isc_dsql_fetch;
+    decltype(&::isc_dsql_free_statement) isc_dsql_free_statement;
+    decltype(&::isc_open_blob2) isc_open_blob2;
+    decltype(&::isc_blob_info) isc_blob_info;
+    decltype(&::isc_get_segment) isc_get_segment;
+    decltype(&::isc_close_blob) isc_close_blob;
+    decltype(&::isc_interprete) isc_interprete;
+    decltype(&::isc_sqlcode) isc_sqlcode;
+    decltype(&::isc_vax_integer) isc_vax_integer;
+};
+
+// The client library, loaded at run time by file name through the system's ordinary
+// library search and never unloaded. A failed load is tried again on the next call.
+class ClientLibrary {
+public:
+    // Loads the library on first use and resolves every entry point of ClientApi.
+    // Throws EIBClientError "InterBase library <file> not found in the path. Please
+    // install InterBase to use this functionality" when the library cannot be loaded,
+    // and EOSError with the system's message when an entry point is missing.
+    static const ClientApi& Load();
+
+    // gds32.dll on Windows, libfbclient.so.2 elsewhere.
+    static std::string DefaultFileName();
+    // The name Load() uses; tests point it at a stand-in before the first Load().
+    static const std::string& FileName();
+    static void SetFileName(std::string fileName);
+};
+
+} // namespace orvelle::db

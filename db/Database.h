@@ -1,0 +1,73 @@
+#pragma once
+
+#include "ClientLibrary.h"
+
+#include <string>
+#include <vector>
+
+namespace orvelle::db {
+
+class Database;
+class Query;
+class Transaction;
+
+// The connection's parameter lines ("user_name=SYSDBA", ...), in order.
+class DatabaseParams {
+public:
+    explicit DatabaseParams(Database& owner) : owner_(owner) {}
+    // Appends the line unchanged; raises "Cannot perform operation -- DB is currently open"
+    // while connected.
+    void Add(const std::string& line);
+    const std::vector<std::string>& Lines() const { return lines_; }
+    int Count() const { return static_cast<int>(lines_.size()); }
+
+private:
+    Database& owner_;
+    std::vector<std::string> lines_;
+};
+
+// Connection to one database through the client library.
+class Database {
+public:
+    Database(); // loads the client library (ClientLibrary::Load)
+    ~Database(); // detaches when attached, errors ignored
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(const std::string& name);
+    DatabaseParams& Params() { return params_; }
+    const DatabaseParams& Params() const { return params_; }
+
+    bool Connected() const;
+    void SetConnected(bool connected); // true: Open(), false: Close()
+    void Open(); // attach, read the dialect; nothing when connected
+    void Close(); // close queries, end the transaction, detach; nothing when closed
+
+    int SQLDialect() const { return sqlDialect_; }
+    Transaction* DefaultTransaction() const { return defaultTransaction_; }
+    void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
+
+    // The database parameter block built from Params(); exposed for inspection.
+    std::string BuildParameterBlock() const;
+
+    // For Transaction and Query.
+    const ClientApi& Api() const { return api_; }
+    isc_db_handle* Handle() { return &handle_; }
+    void AddQuery(Query* query);
+    void RemoveQuery(Query* query);
+    void ParamsChanged() { paramsChanged_ = true; }
+
+private:
+    const ClientApi& api_;
+    std::string databaseName_;
+    DatabaseParams params_{*this};
+    std::string parameterBlock_;
+    bool paramsChanged_ = true;
+    isc_db_handle handle_ = 0;
+    int sqlDialect_ = 3;
+    Transaction* defaultTransaction_ = nullptr;
+    std::vector<Query*> queries_;
+};
+
+} // namespace orvelle::db
