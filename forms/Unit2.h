@@ -1,0 +1,117 @@
+#pragma once
+
+#include "TOpenDialog.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace orvelle::viewer {
+class BrowserView;
+class DocumentPrinter;
+} // namespace orvelle::viewer
+
+namespace orvelle::forms {
+
+// Up from the start of a render until it completes; while it is up the browser may
+// navigate, otherwise every navigation is cancelled.
+extern bool DocumentLoading;
+
+// The main window: the register as a tree on the left, the selected document on the right.
+class TForm2 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* N1 = nullptr; // "Файл"
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    TOpenDialog OpenDialog1{this};
+    QAction* N5 = nullptr;
+    QAction* N6 = nullptr;
+    QMenu* N7 = nullptr; // "Помощь"
+    QPointer<viewer::BrowserView> WebBrowser1;
+    QStatusBar* StatusBar1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N9 = nullptr;
+    QFrame* ControlBar1 = nullptr;
+    QToolBar* ToolBar4 = nullptr;
+    QToolButton* ToolButton7 = nullptr;
+    QToolButton* ToolButton8 = nullptr;
+    QToolBar* ToolBar3 = nullptr;
+    QToolButton* ToolButton11 = nullptr;
+    QToolButton* ToolButton12 = nullptr;
+    QAction* N10 = nullptr;
+
+    // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
+    QString StatusPanelText(int panel) const;
+    void SetStatusPanelText(int panel, const QString& text);
+
+    void FormActivate();
+    void N6Click();
+    void TreeView1Click();
+    // Asked before every navigation of the shown document; true lets it through.
+    bool WebBrowser1BeforeNavigate2(const QUrl& url);
+    void N4Click();
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void N9Click();
+    void N3Click();
+    void ToolButton6Click();
+    void N10Click();
+    void FormCreate();
+
+    // Adds the register entries below `parentId` under `parentItem` (nullptr: top level),
+    // and everything below them.
+    void LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem);
+    QString DecodeAnchor(const QString& url) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    void BuildLayout();
+    void BuildMenu();
+    void BuildToolbars();
+    void BuildPanes();
+    void BuildStatusBar();
+    void ClearTree();
+    bool OpenDatabase(const QString& fileName);
+    void ScrollToAnchor(const QString& url);
+
+    QLabel* statusPanels_[3] = {};
+    std::unique_ptr<viewer::DocumentPrinter> printer_;
+};
+
+// Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
+// status panel 0 of the main window.
+void RenderHtml(const std::string& html, viewer::BrowserView& browser);
+
+// The process-wide main window; null until start-up creates it.
+extern TForm2* Form2;
+
+} // namespace orvelle::forms

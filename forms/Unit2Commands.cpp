@@ -1,0 +1,91 @@
+// The main window's commands: open another database, exit, About.
+#include "Unit2.h"
+
+#include "Unit1.h"
+#include "Unit3.h"
+#include "UserDialogs.h"
+#include "platform/AnsiText.h"
+#include "viewer/BrowserView.h"
+
+#include <QTreeWidget>
+
+namespace orvelle::forms {
+
+namespace {
+
+const char* const UserNameLine = "user_name=SYSDBA";
+const char* const PasswordLine = "password=cobaltine";
+
+void EnsureCredentials(db::Database& database) {
+    const auto& lines = database.Params().Lines();
+    if (std::find(lines.begin(), lines.end(), UserNameLine) == lines.end())
+        database.Params().Add(UserNameLine);
+    if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end())
+        database.Params().Add(PasswordLine);
+}
+
+void CloseQuietly(db::Database& database) {
+    try {
+        database.Close();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+// Connects to `fileName` and loads its register into an emptied tree.
+bool TForm2::OpenDatabase(const QString& fileName) {
+    db::Database& database = CustomerData->IBDatabase1;
+    try {
+        database.Close();
+        database.SetDatabaseName(platform::ToAnsi(fileName));
+        EnsureCredentials(database);
+        database.Open();
+        CustomerData->IBTransaction1.SetActive(true);
+        ClearTree();
+        LoadRegisterLevel(0, nullptr);
+        return true;
+    } catch (...) {
+        CloseQuietly(database);
+        return false;
+    }
+}
+
+void TForm2::N3Click() {
+    if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty())
+        return;
+    db::Database& database = CustomerData->IBDatabase1;
+    const QString previous = platform::FromAnsi(database.DatabaseName());
+    const bool wasConnected = database.Connected();
+    if (OpenDatabase(OpenDialog1.FileName))
+        return;
+    // The tree and the connection must agree: back to the library shown before, or nothing.
+    if (!wasConnected || !OpenDatabase(previous)) {
+        ClearTree();
+        if (!wasConnected)
+            database.SetDatabaseName(platform::ToAnsi(previous));
+    }
+    Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
+                          QStringLiteral("Данный файл не является базой данных"),
+                          UserDialogs::Icon::None);
+}
+
+void TForm2::N6Click() {
+    delete WebBrowser1.data();
+    delete TreeView1;
+    TreeView1 = nullptr;
+    delete CustomerData;
+    close();
+}
+
+void TForm2::ToolButton6Click() {
+    N6Click();
+}
+
+void TForm2::N10Click() {
+    AboutBox->show();
+    AboutBox->raise();
+    AboutBox->activateWindow();
+}
+
+} // namespace orvelle::forms

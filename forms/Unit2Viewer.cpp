@@ -1,0 +1,96 @@
+// The main window's browser pane: rendering, keeping links inside the document, printing.
+#include "Unit2.h"
+
+#include "ErrorDisplay.h"
+#include "platform/AnsiText.h"
+#include "viewer/BrowserError.h"
+#include "viewer/BrowserView.h"
+#include "viewer/DecodeAnchor.h"
+#include "viewer/DocumentPrinter.h"
+
+#include <QUrl>
+
+#include <chrono>
+
+namespace orvelle::forms {
+
+bool DocumentLoading = false;
+
+namespace {
+
+// How long the first render waits for the browser's empty document.
+constexpr std::chrono::seconds FirstDocumentLimit{10};
+
+// Counts renders, so that a render overtaken while it waited leaves the result to the newer one.
+unsigned renderGeneration = 0;
+
+} // namespace
+
+void RenderHtml(const std::string& html, viewer::BrowserView& browser) {
+    const unsigned generation = ++renderGeneration;
+    QPointer<viewer::BrowserView> guard(&browser);
+    DocumentLoading = true;
+    try {
+        if (!browser.HasDocument())
+            browser.NavigateToBlank();
+        if (!browser.WaitForDocument(FirstDocumentLimit)) {
+            if (!guard)
+                return; // the window went away while we waited
+            throw viewer::BrowserError(
+                QStringLiteral("The browser did not open a document within %1 seconds")
+                    .arg(FirstDocumentLimit.count()));
+        }
+        if (generation != renderGeneration)
+            return; // a newer click is rendering its own document
+        const std::optional<QString> name = browser.WriteDocument(platform::FromAnsi(html));
+        if (!name || generation != renderGeneration || !guard)
+            return;
+        if (Form2)
+            Form2->SetStatusPanelText(0, *name);
+        DocumentLoading = false;
+    } catch (...) {
+        // A failed render must not leave every later link free to lead away.
+        if (generation == renderGeneration)
+            DocumentLoading = false;
+        throw;
+    }
+}
+
+bool TForm2::WebBrowser1BeforeNavigate2(const QUrl& url) {
+    if (DocumentLoading)
+        return true;
+    const QString address = url.toString();
+    SetStatusPanelText(1, address);
+    // Scroll once the browser has its answer; a missing anchor goes to the error display.
+    QMetaObject::invokeMethod(
+        this, [this, address] { Guarded([this, address] { ScrollToAnchor(address); }); },
+        Qt::QueuedConnection);
+    return false;
+}
+
+void TForm2::ScrollToAnchor(const QString& url) {
+    if (WebBrowser1)
+        WebBrowser1->ScrollToAnchor(DecodeAnchor(url));
+}
+
+QString TForm2::DecodeAnchor(const QString& url) const {
+    return viewer::DecodeAnchor(url);
+}
+
+void TForm2::N4Click() {
+    printer_->PrintWithDialog(this);
+}
+
+void TForm2::ToolButton1Click() {
+    printer_->PrintNow();
+}
+
+void TForm2::ToolButton2Click() {
+    printer_->Preview(this);
+}
+
+void TForm2::N9Click() {
+    printer_->PageSetup(this);
+}
+
+} // namespace orvelle::forms

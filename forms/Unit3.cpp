@@ -1,0 +1,20 @@
+#include "Unit3.h"
+
+#include "resources/Pictures.h"
+
+namespace orvelle::forms {
+
+TCustomerData* CustomerData = nullptr;
+
+TCustomerData::TCustomerData(QObject* owner)
+    : QObject(owner), ImageList2(resources::ImageListPictures()) {
+    setObjectName("CustomerData");
+    IBDatabase1.SetDefaultTransaction(&IBTransaction1);
+}
+
+TCustomerData::~TCustomerData() {
+    if (CustomerData == this)
+        CustomerData = nullptr;
+}
+
+} // namespace orvelle::forms

@@ -1,0 +1,37 @@
+#include "UserDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace orvelle::forms {
+
+namespace {
+
+class QtDialogs final : public UserDialogs {
+public:
+    QString ChooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override {
+        return QFileDialog::getOpenFileName(parent, QString(), initialDir, filter);
+    }
+
+    void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
+                     Icon icon) override {
+        QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
+                        text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+UserDialogs* installed = nullptr;
+
+} // namespace
+
+UserDialogs& Dialogs() {
+    static QtDialogs real;
+    return installed ? *installed : real;
+}
+
+void SetDialogs(UserDialogs* dialogs) {
+    installed = dialogs;
+}
+
+} // namespace orvelle::forms

@@ -1,0 +1,46 @@
+#include "RegisterListing.h"
+
+#include "platform/AnsiText.h"
+
+#include <ostream>
+#include <utility>
+
+namespace orvelle::exporter {
+
+RegisterListing::Item RegisterListing::AddItem(Item parent, std::unique_ptr<store::TUzel> entry) {
+    Node& node = nodes_.emplace_back(Node{std::move(entry), {}});
+    (parent ? static_cast<Node*>(parent)->children : topLevel_).push_back(&node);
+    return &node;
+}
+
+void RegisterListing::Print(std::ostream& out) const {
+    // Depth first without recursion: the register may be very deep.
+    std::vector<std::pair<const Node*, std::size_t>> stack;
+    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it)
+        stack.emplace_back(*it, 0);
+    std::string line;
+    while (!stack.empty()) {
+        const auto [node, depth] = stack.back();
+        stack.pop_back();
+        const store::TUzel& entry = *node->entry;
+        line.assign(depth * 2, ' ');
+        line += entry.IsFolder() ? 'F' : 'D';
+        line += ' ';
+        line += std::to_string(entry.id);
+        line += ' ';
+        line += platform::FromAnsi(entry.name).toStdString();
+        line += '\n';
+        out << line;
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+            stack.emplace_back(*it, depth + 1);
+    }
+}
+
+const store::TUzel* RegisterListing::Find(std::int32_t id) const {
+    for (const Node& node : nodes_)
+        if (node.entry->id == id)
+            return node.entry.get();
+    return nullptr;
+}
+
+} // namespace orvelle::exporter
