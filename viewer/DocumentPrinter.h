@@ -1,0 +1,50 @@
+#pragma once
+
+#include "PrintDialogs.h"
+
+#include <QPointer>
+#include <QPrinter>
+
+#include <memory>
+
+class QWidget;
+
+namespace orvelle::viewer {
+
+class BrowserView;
+
+// The four print commands on the document a BrowserView shows. One printer is kept for all of
+// them, so a page setup choice holds for later prints and previews. Every failure (no
+// document yet, no printer, the engine failing to print) is a BrowserError.
+class DocumentPrinter {
+public:
+    // Pages are drawn at this resolution: sharp on paper, quick in the preview.
+    static constexpr int kResolution = 200;
+
+    // `dialogs` defaults to the Qt dialogs.
+    explicit DocumentPrinter(BrowserView* view, std::unique_ptr<PrintDialogs> dialogs = nullptr);
+
+    // The print dialog, then printing when the user agrees.
+    void PrintWithDialog(QWidget* parent = nullptr);
+    // Printing at once on the kept printer (at first the default printer), no dialog.
+    void PrintNow();
+    // The print preview.
+    void Preview(QWidget* parent = nullptr);
+    // The page setup dialog.
+    void PageSetup(QWidget* parent = nullptr);
+
+    // Prints the shown document on `printer` and returns when it is done.
+    void PrintTo(QPrinter& printer);
+
+    QPrinter& Printer() { return printer_; }
+
+private:
+    void RequireDocument() const;
+
+    QPointer<BrowserView> view_;
+    std::unique_ptr<PrintDialogs> dialogs_;
+    QPrinter printer_;
+    bool printing_ = false;
+};
+
+} // namespace orvelle::viewer
