@@ -27,7 +27,8 @@ struct ClientApi {
     decltype(&::isc_blob_info) isc_blob_info;
     decltype(&::isc_get_segment) isc_get_segment;
     decltype(&::isc_close_blob) isc_close_blob;
-    decltype(&::isc_interprete) isc_interprete;
+    // Spelled out: naming the deprecated declaration would warn in every includer.
+    ISC_LONG(ISC_EXPORT* isc_interprete)(ISC_SCHAR*, ISC_STATUS**);
     decltype(&::isc_sqlcode) isc_sqlcode;
     decltype(&::isc_vax_integer) isc_vax_integer;
 };

@@ -29,7 +29,7 @@ private:
 // Connection to one database through the client library.
 class Database {
 public:
-    Database(); // loads the client library (ClientLibrary::Load)
+    Database();  // loads the client library (ClientLibrary::Load)
     ~Database(); // detaches when attached, errors ignored
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -41,7 +41,7 @@ public:
 
     bool Connected() const;
     void SetConnected(bool connected); // true: Open(), false: Close()
-    void Open(); // attach, read the dialect; nothing when connected
+    void Open();                       // attach, read the dialect; nothing when connected
     void Close(); // close queries, end the transaction, detach; nothing when closed
 
     int SQLDialect() const { return sqlDialect_; }
@@ -56,6 +56,7 @@ public:
     isc_db_handle* Handle() { return &handle_; }
     void AddQuery(Query* query);
     void RemoveQuery(Query* query);
+    const std::vector<Query*>& Queries() const { return queries_; }
     void ParamsChanged() { paramsChanged_ = true; }
 
 private:

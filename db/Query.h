@@ -47,12 +47,13 @@ private:
 // One result column; reads its value in the query's current row.
 class Field {
 public:
-    Field(Query& query, int index, std::string name) : query_(query), index_(index), name_(std::move(name)) {}
+    Field(Query& query, int index, std::string name)
+        : query_(query), index_(index), name_(std::move(name)) {}
     const std::string& FieldName() const { return name_; }
     int Index() const { return index_; }
     bool IsNull() const;
     std::int32_t AsInteger() const; // NULL and no row give 0
-    std::string AsString() const; // NULL and no row give ""; blobs read whole and cached
+    std::string AsString() const;   // NULL and no row give ""; blobs read whole and cached
 
 private:
     Query& query_;
@@ -95,10 +96,16 @@ public:
 
     // Called by SqlText on every change of the text.
     void TextChanged();
+    // Closes the query and releases its prepared statement (DSQL_drop); the text and the
+    // parameters stay. Used before the transaction ends or the connection detaches.
+    void Unprepare();
 
 private:
     friend class Field;
     struct Impl;
+
+    // Fetches one more row into the cache; false when the server has none left.
+    bool FetchRow();
 
     std::string name_;
     Database* database_;

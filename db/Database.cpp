@@ -1,0 +1,139 @@
+#include "Database.h"
+
+#include "Errors.h"
+#include "ParameterBlock.h"
+#include "Query.h"
+#include "StatusVector.h"
+#include "Transaction.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace orvelle::db {
+
+namespace {
+const char* const kDatabaseOpen = "Cannot perform operation -- DB is currently open";
+}
+
+void DatabaseParams::Add(const std::string& line) {
+    if (owner_.Connected()) {
+        throw EIBClientError(kDatabaseOpen);
+    }
+    lines_.push_back(line);
+    owner_.ParamsChanged();
+}
+
+Database::Database() : api_(ClientLibrary::Load()) {}
+
+Database::~Database() {
+    try {
+        Close();
+    } catch (...) {
+        // a failed detach at destruction is not reported
+    }
+}
+
+void Database::SetDatabaseName(const std::string& name) {
+    if (name == databaseName_) {
+        return;
+    }
+    if (Connected()) {
+        throw EIBClientError(kDatabaseOpen);
+    }
+    databaseName_ = name;
+}
+
+bool Database::Connected() const {
+    return handle_ != 0;
+}
+
+void Database::SetConnected(bool connected) {
+    if (connected) {
+        Open();
+    } else {
+        Close();
+    }
+}
+
+std::string Database::BuildParameterBlock() const {
+    return BuildDatabaseParameterBlock(params_.Lines());
+}
+
+void Database::Open() {
+    if (Connected()) {
+        return;
+    }
+    if (databaseName_.empty()) {
+        throw EIBClientError("Database name is missing");
+    }
+    if (databaseName_.size() > static_cast<std::size_t>(std::numeric_limits<short>::max())) {
+        throw EIBClientError("Database name is too long");
+    }
+    if (paramsChanged_) {
+        parameterBlock_ = BuildParameterBlock();
+        paramsChanged_ = false;
+    }
+
+    StatusVector status;
+    api_.isc_attach_database(status.Data(), static_cast<short>(databaseName_.size()),
+                             databaseName_.data(), &handle_,
+                             static_cast<short>(parameterBlock_.size()), parameterBlock_.data());
+    if (status.Failed()) {
+        handle_ = 0;
+        status.Raise(api_);
+    }
+
+    const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
+    char result[512] = {};
+    api_.isc_database_info(status.Data(), &handle_, sizeof items, items, sizeof result, result);
+    if (status.Failed()) {
+        // Without its dialect the connection is of no use: let it go and report why.
+        StatusVector ignored;
+        api_.isc_detach_database(ignored.Data(), &handle_);
+        handle_ = 0;
+        status.Raise(api_);
+    }
+    int dialect = 1;
+    if (static_cast<unsigned char>(result[0]) == isc_info_db_sql_dialect) {
+        const long length = api_.isc_vax_integer(result + 1, 2);
+        if (length > 0 && length <= 4) {
+            dialect =
+                static_cast<int>(api_.isc_vax_integer(result + 3, static_cast<short>(length)));
+        }
+    }
+    if (dialect < sqlDialect_) {
+        sqlDialect_ = dialect;
+    }
+}
+
+void Database::Close() {
+    if (!Connected()) {
+        return;
+    }
+    if (defaultTransaction_ != nullptr && defaultTransaction_->Active()) {
+        defaultTransaction_->EndByForce();
+    }
+    // A copy: closing a query never changes the list, but stay safe against it.
+    const std::vector<Query*> queries = queries_;
+    for (Query* query : queries) {
+        query->Unprepare();
+    }
+    StatusVector status;
+    api_.isc_detach_database(status.Data(), &handle_);
+    if (status.Failed()) {
+        status.Raise(api_);
+    }
+    handle_ = 0;
+}
+
+void Database::AddQuery(Query* query) {
+    if (std::find(queries_.begin(), queries_.end(), query) == queries_.end()) {
+        queries_.push_back(query);
+    }
+}
+
+void Database::RemoveQuery(Query* query) {
+    queries_.erase(std::remove(queries_.begin(), queries_.end(), query), queries_.end());
+}
+
+} // namespace orvelle::db

@@ -1,0 +1,265 @@
+#include "Database.h"
+#include "Errors.h"
+#include "Query.h"
+#include "QueryImpl.h"
+#include "StatusVector.h"
+#include "Transaction.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace orvelle::db {
+
+namespace {
+
+constexpr unsigned short kSegmentSize = 16384;
+
+std::int64_t powerOfTen(int exponent) {
+    std::int64_t value = 1;
+    for (int i = 0; i < exponent && i < 18; ++i) {
+        value *= 10;
+    }
+    return value;
+}
+
+std::int32_t clampToInt32(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(std::llround(value));
+}
+
+// A whole number with its scale applied, rounded half away from zero.
+std::int32_t scaledToInt32(std::int64_t raw, int scale) {
+    if (scale >= 0) {
+        return static_cast<std::int32_t>(raw * powerOfTen(scale));
+    }
+    const std::int64_t divisor = powerOfTen(-scale);
+    std::int64_t whole = raw / divisor;
+    const std::int64_t rest = raw % divisor;
+    if (rest * 2 >= divisor) {
+        ++whole;
+    } else if (rest * 2 <= -divisor) {
+        --whole;
+    }
+    return static_cast<std::int32_t>(whole);
+}
+
+std::string scaledToString(std::int64_t raw, int scale) {
+    if (scale >= 0) {
+        return std::to_string(raw * powerOfTen(scale));
+    }
+    const std::int64_t divisor = powerOfTen(-scale);
+    const std::uint64_t magnitude =
+        raw < 0 ? static_cast<std::uint64_t>(-(raw + 1)) + 1 : static_cast<std::uint64_t>(raw);
+    std::string fraction = std::to_string(magnitude % static_cast<std::uint64_t>(divisor));
+    fraction.insert(0, static_cast<std::size_t>(-scale) - fraction.size(), '0');
+    return (raw < 0 ? "-" : "") + std::to_string(magnitude / static_cast<std::uint64_t>(divisor)) +
+           "." + fraction;
+}
+
+std::int64_t readRawInteger(const ColumnLayout& column, const char* data) {
+    switch (column.type) {
+    case SQL_SHORT: {
+        std::int16_t v;
+        std::memcpy(&v, data, sizeof v);
+        return v;
+    }
+    case SQL_LONG: {
+        std::int32_t v;
+        std::memcpy(&v, data, sizeof v);
+        return v;
+    }
+    default: {
+        std::int64_t v;
+        std::memcpy(&v, data, sizeof v);
+        return v;
+    }
+    }
+}
+
+double readFloat(const ColumnLayout& column, const char* data) {
+    if (column.type == SQL_FLOAT) {
+        float v;
+        std::memcpy(&v, data, sizeof v);
+        return v;
+    }
+    double v;
+    std::memcpy(&v, data, sizeof v);
+    return v;
+}
+
+std::string readText(const ColumnLayout& column, const char* data) {
+    const std::size_t capacity = static_cast<unsigned short>(column.length);
+    if (column.type == SQL_VARYING) {
+        unsigned short length;
+        std::memcpy(&length, data, sizeof length);
+        const std::size_t bytes = std::min<std::size_t>(length, capacity);
+        const char* text = data + 2;
+        const void* nul = std::memchr(text, '\0', bytes);
+        return std::string(text, nul != nullptr ? static_cast<const char*>(nul) - text : bytes);
+    }
+    const void* nul = std::memchr(data, '\0', capacity);
+    return std::string(data, nul != nullptr ? static_cast<const char*>(nul) - data : capacity);
+}
+
+} // namespace
+
+bool Field::IsNull() const {
+    const Query::Impl& d = *query_.impl_;
+    const char* row = d.CurrentRow();
+    if (row == nullptr) {
+        return true;
+    }
+    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
+    if (!column.nullable) {
+        return false;
+    }
+    short indicator;
+    std::memcpy(&indicator, row + column.indicatorOffset, sizeof indicator);
+    return indicator < 0;
+}
+
+std::int32_t Field::AsInteger() const {
+    if (IsNull()) {
+        return 0;
+    }
+    const Query::Impl& d = *query_.impl_;
+    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
+    const char* data = d.CurrentRow() + column.dataOffset;
+    switch (column.type) {
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        return scaledToInt32(readRawInteger(column, data), column.scale);
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return clampToInt32(readFloat(column, data));
+    case SQL_BOOLEAN:
+        return data[0] != 0 ? 1 : 0;
+    default:
+        break;
+    }
+    // Text and blobs: the number they spell.
+    const std::string text = AsString();
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
+        --end;
+    }
+    const std::string number = text.substr(begin, end - begin);
+    char* stop = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(number.c_str(), &stop, 10);
+    if (number.empty() || *stop != '\0' || errno != 0 ||
+        value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        throw EDatabaseError("'" + text + "' is not a valid integer value");
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::string Field::AsString() const {
+    if (IsNull()) {
+        return std::string();
+    }
+    Query::Impl& d = *query_.impl_;
+    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
+    const char* data = d.CurrentRow() + column.dataOffset;
+    switch (column.type) {
+    case SQL_TEXT:
+    case SQL_VARYING:
+        return readText(column, data);
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        return scaledToString(readRawInteger(column, data), column.scale);
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.15g", readFloat(column, data));
+        return buffer;
+    }
+    case SQL_BOOLEAN:
+        return data[0] != 0 ? "True" : "False";
+    case SQL_BLOB:
+        break;
+    default:
+        throw EDatabaseError(query_.Name() + ": Field '" + name_ +
+                             "' holds a value that cannot be read as text");
+    }
+
+    const std::size_t key = d.current * d.columns.size() + static_cast<std::size_t>(index_);
+    if (auto cached = d.blobs.find(key); cached != d.blobs.end()) {
+        return cached->second;
+    }
+
+    const ClientApi& api = d.api;
+    ISC_QUAD blobId;
+    std::memcpy(&blobId, data, sizeof blobId);
+    isc_blob_handle blob = 0;
+    StatusVector status;
+    api.isc_open_blob2(status.Data(), query_.GetDatabase()->Handle(),
+                       query_.GetTransaction()->Handle(), &blob, &blobId, 0, nullptr);
+    status.Check(api);
+
+    std::string content;
+    try {
+        const char items[] = {isc_info_blob_total_length};
+        char info[32] = {};
+        api.isc_blob_info(status.Data(), &blob, sizeof items, items, sizeof info, info);
+        status.Check(api);
+        long total = 0;
+        if (info[0] == isc_info_blob_total_length) {
+            const long length = api.isc_vax_integer(info + 1, 2);
+            if (length > 0 && length <= 4) {
+                total = api.isc_vax_integer(info + 3, static_cast<short>(length));
+            }
+        }
+        if (total > 0) {
+            content.reserve(static_cast<std::size_t>(total));
+        }
+        char segment[kSegmentSize];
+        while (content.size() < static_cast<std::size_t>(total > 0 ? total : 0)) {
+            const std::size_t left = static_cast<std::size_t>(total) - content.size();
+            const auto wanted =
+                static_cast<unsigned short>(std::min<std::size_t>(left, kSegmentSize));
+            unsigned short actual = 0;
+            api.isc_get_segment(status.Data(), &blob, &actual, wanted, segment);
+            if (status.Failed() && status.ErrorCode() != isc_segment) {
+                if (status.ErrorCode() == isc_segstr_eof) {
+                    break; // shorter than announced: what is there is the blob
+                }
+                status.Raise(api);
+            }
+            if (actual == 0 && !status.Failed()) {
+                break; // no progress: never loop for ever on a confused library
+            }
+            content.append(segment, actual);
+        }
+    } catch (...) {
+        StatusVector ignored;
+        api.isc_close_blob(ignored.Data(), &blob);
+        throw;
+    }
+    api.isc_close_blob(status.Data(), &blob);
+    status.Check(api);
+
+    return d.blobs.emplace(key, std::move(content)).first->second;
+}
+
+} // namespace orvelle::db

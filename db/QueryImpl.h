@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Query.h"
+#include "RowCache.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orvelle::db {
+
+// An XSQLDA with room for a given number of columns.
+class Sqlda {
+public:
+    void Allocate(int columns) {
+        if (columns < 1) {
+            columns = 1;
+        }
+        storage_.reset(
+            new std::max_align_t[(XSQLDA_LENGTH(columns) + sizeof(std::max_align_t) - 1) /
+                                 sizeof(std::max_align_t)]());
+        Get()->version = SQLDA_VERSION1;
+        Get()->sqln = static_cast<ISC_SHORT>(columns);
+        Get()->sqld = 0;
+    }
+    void Release() { storage_.reset(); }
+    XSQLDA* Get() const { return reinterpret_cast<XSQLDA*>(storage_.get()); }
+    bool Empty() const { return !storage_; }
+
+private:
+    std::unique_ptr<std::max_align_t[]> storage_;
+};
+
+// Where one result column lives inside a cached row.
+struct ColumnLayout {
+    short type = 0; // without the nullable bit
+    bool nullable = false;
+    short scale = 0;
+    short subtype = 0;
+    short length = 0;
+    std::size_t dataOffset = 0;
+    std::size_t indicatorOffset = 0;
+    std::string name;
+};
+
+struct Query::Impl {
+    const ClientApi& api;
+    std::string cursorName;
+
+    isc_stmt_handle statement = 0;
+    bool prepared = false;
+    bool open = false;
+    bool eof = true;
+    bool fetchedAll = false;
+
+    // For every parameter, the index of the first parameter of the same name: that is the
+    // one ParamByName reaches, so a name used twice sends its value to both places.
+    std::vector<std::size_t> paramSource;
+
+    Sqlda input;
+    std::vector<std::int32_t> inputValues;
+    std::vector<short> inputIndicators;
+    Sqlda output;
+    std::vector<ColumnLayout> columns;
+    std::size_t rowSize = 0;
+
+    std::vector<Field> fields;
+    RowCache rows;
+    std::size_t current = 0;
+    std::unordered_map<std::size_t, std::string> blobs; // key: row * columns + column
+
+    explicit Impl(const ClientApi& clientApi) : api(clientApi) {}
+
+    const char* CurrentRow() const { return rows.Count() == 0 ? nullptr : rows.Row(current); }
+};
+
+} // namespace orvelle::db
