@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringEncoder>
+
+#include <array>
+#include <stdexcept>
+#include <string>
+
+namespace orvelle::demolibrary {
+
+// Raised when a text cannot be stored in the library's code page.
+class EncodingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Turns Unicode text into the Windows-1251 bytes the library stores.
+class Cp1251Encoder {
+public:
+    // Throws EncodingError when the system has no Windows-1251 converter.
+    Cp1251Encoder();
+
+    // Whether the character has a Windows-1251 byte of its own.
+    bool Representable(char16_t ch) const { return representable_[ch]; }
+
+    // Every character must have a byte; throws EncodingError naming the first one that has
+    // none. Used for register names, which are plain text.
+    std::string EncodeStrict(const QString& text);
+
+    // HTML text: a character without a byte (₽, emoji, ...) becomes a numeric character
+    // reference, so the page still shows it.
+    std::string EncodeHtml(const QString& text);
+
+private:
+    std::string EncodeRun(QStringView run);
+
+    QStringEncoder encoder_;
+    std::array<bool, 0x10000> representable_{};
+};
+
+} // namespace orvelle::demolibrary
