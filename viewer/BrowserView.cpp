@@ -24,7 +24,7 @@ namespace {
 constexpr auto kScrollLimit = 5000ms;
 
 std::chrono::milliseconds WriteLimit(qsizetype characters) {
-    return 10000ms + std::chrono::milliseconds(characters / 500); // 2 s per million characters
+    return 10000ms + std::chrono::milliseconds(characters / 250); // 4 s per million characters
 }
 
 // Processes events until `done` says so, `limit` passes or `guard` is destroyed.

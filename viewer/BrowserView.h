@@ -69,7 +69,7 @@ public:
     // writing nothing, when the ticket is superseded before the write; returns nothing too
     // when it is superseded while the write is under way (the newer text is written after
     // this one) or when the view is destroyed meanwhile. Throws BrowserError when there is no
-    // document or the write fails or takes too long (10 s plus 2 s per million characters).
+    // document or the write fails or takes too long (10 s plus 4 s per million characters).
     std::optional<QString> WriteDocument(Ticket ticket, const QString& html);
     // The same with a ticket of its own.
     std::optional<QString> WriteDocument(const QString& html);

@@ -65,7 +65,8 @@ QString WriteDocument(const QString& html) {
     script.reserve(html.size() + html.size() / 8 + 512);
     script.append(u"(function(t){var d=document;d.open();d.write(t);d.close();(");
     script.append(InsertBaseFunction());
-    script.append(u")(d);return {name:d.title||d.URL};})(");
+    // A new document starts at its top, whatever the former one was scrolled to.
+    script.append(u")(d);window.scrollTo(0,0);return {name:d.title||d.URL};})(");
     script.append(JsStringLiteral(html));
     script.append(u")");
     return script;

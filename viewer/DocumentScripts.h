@@ -19,8 +19,9 @@ inline constexpr char kLinkBase[] = "http://orvelle.invalid/doc/";
 // `text` as a JavaScript string literal, quotes included; safe for any UTF-16 content.
 QString JsStringLiteral(const QString& text);
 
-// Replaces the document's content with `html` (open, one write, close), puts the link base in
-// and evaluates to the document's name: its title, or its address when it has none.
+// Replaces the document's content with `html` (open, one write, close), puts the link base in,
+// scrolls to the top and evaluates to the document's name: its title, or its address when it has
+// none.
 QString WriteDocument(const QString& html);
 
 // Scrolls the first element whose id or name is `anchor` into view (aligned to the top);
