@@ -205,7 +205,7 @@ std::string Field::AsString() const {
 
     const std::size_t key = d.current * d.columns.size() + static_cast<std::size_t>(index_);
     if (auto cached = d.blobs.find(key); cached != d.blobs.end()) {
-        return cached->second;
+        return std::string(cached->second.bytes.data(), cached->second.length);
     }
 
     const ClientApi& api = d.api;
@@ -217,7 +217,10 @@ std::string Field::AsString() const {
                        query_.GetTransaction()->Handle(), &blob, &blobId, 0, nullptr);
     status.Check(api);
 
-    std::string content;
+    // The bytes go into a buffer kept from earlier reads when there is one, so a large
+    // document does not pay for fresh memory twice (here and in the text handed back).
+    CachedBlob content{std::move(d.spareBlob), 0};
+    d.spareBlob = std::string();
     try {
         const char items[] = {isc_info_blob_total_length};
         char info[32] = {};
@@ -230,36 +233,43 @@ std::string Field::AsString() const {
                 total = api.isc_vax_integer(info + 3, static_cast<short>(length));
             }
         }
-        if (total > 0) {
-            content.reserve(static_cast<std::size_t>(total));
+        // Segments land straight in the text, which is sized to the announced length once.
+        const std::size_t announced = total > 0 ? static_cast<std::size_t>(total) : 0;
+        if (content.bytes.size() < announced) {
+            content.bytes.resize(announced);
         }
-        char segment[kSegmentSize];
-        while (content.size() < static_cast<std::size_t>(total > 0 ? total : 0)) {
-            const std::size_t left = static_cast<std::size_t>(total) - content.size();
+        std::size_t got = 0;
+        while (got < announced) {
             const auto wanted =
-                static_cast<unsigned short>(std::min<std::size_t>(left, kSegmentSize));
+                static_cast<unsigned short>(std::min<std::size_t>(announced - got, kSegmentSize));
             unsigned short actual = 0;
-            api.isc_get_segment(status.Data(), &blob, &actual, wanted, segment);
+            api.isc_get_segment(status.Data(), &blob, &actual, wanted, content.bytes.data() + got);
             if (status.Failed() && status.ErrorCode() != isc_segment) {
                 if (status.ErrorCode() == isc_segstr_eof) {
                     break; // shorter than announced: what is there is the blob
                 }
                 status.Raise(api);
             }
-            if (actual == 0 && !status.Failed()) {
+            if (actual == 0) {
                 break; // no progress: never loop for ever on a confused library
             }
-            content.append(segment, actual);
+            got += std::min<std::size_t>(actual, wanted);
         }
+        content.length = got;
+        api.isc_close_blob(status.Data(), &blob);
+        blob = 0;
+        status.Check(api);
     } catch (...) {
-        StatusVector ignored;
-        api.isc_close_blob(ignored.Data(), &blob);
+        if (blob != 0) {
+            StatusVector ignored;
+            api.isc_close_blob(ignored.Data(), &blob);
+        }
+        d.KeepSpare(std::move(content.bytes));
         throw;
     }
-    api.isc_close_blob(status.Data(), &blob);
-    status.Check(api);
 
-    return d.blobs.emplace(key, std::move(content)).first->second;
+    const CachedBlob& cached = d.blobs.emplace(key, std::move(content)).first->second;
+    return std::string(cached.bytes.data(), cached.length);
 }
 
 } // namespace orvelle::db

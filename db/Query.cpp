@@ -171,7 +171,7 @@ void Query::Close() {
     d.fetchedAll = false;
     d.current = 0;
     d.rows.Release();
-    d.blobs.clear();
+    d.ReleaseBlobs();
     d.fields.clear();
 }
 

@@ -34,6 +34,13 @@ private:
     std::unique_ptr<std::max_align_t[]> storage_;
 };
 
+// A blob read for one row, kept until the query closes. `bytes` may be longer than the blob:
+// it is a buffer reused from earlier reads.
+struct CachedBlob {
+    std::string bytes;
+    std::size_t length = 0;
+};
+
 // Where one result column lives inside a cached row.
 struct ColumnLayout {
     short type = 0; // without the nullable bit
@@ -70,9 +77,24 @@ struct Query::Impl {
     std::vector<Field> fields;
     RowCache rows;
     std::size_t current = 0;
-    std::unordered_map<std::size_t, std::string> blobs; // key: row * columns + column
+    std::unordered_map<std::size_t, CachedBlob> blobs; // key: row * columns + column
+    std::string spareBlob; // the largest released blob buffer, for the next read
 
     explicit Impl(const ClientApi& clientApi) : api(clientApi) {}
+
+    // Keeps the larger of the spare buffer and `buffer`, up to a limit.
+    void KeepSpare(std::string&& buffer) {
+        constexpr std::size_t kLimit = std::size_t(64) << 20;
+        if (buffer.capacity() > spareBlob.capacity() && buffer.capacity() <= kLimit) {
+            spareBlob = std::move(buffer);
+        }
+    }
+    void ReleaseBlobs() {
+        for (auto& entry : blobs) {
+            KeepSpare(std::move(entry.second.bytes));
+        }
+        blobs.clear();
+    }
 
     const char* CurrentRow() const { return rows.Count() == 0 ? nullptr : rows.Row(current); }
 };

@@ -307,3 +307,27 @@ TEST_F(SharedQuery, LoweredDialectIsUsedForStatements) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SharedQuery, ShorterBlobAfterALongerOneComesBackExactly) {
+    const std::string longer(50000, 'L');
+    fake_set_blob(longer.data(), static_cast<long>(longer.size()));
+    SetChildrenQuery(0);
+    query->Open();
+    ASSERT_EQ(query->FieldByName("CONTENTS").AsString(), longer);
+    query->Close();
+
+    fake_set_blob("short", 5);
+    query->Open();
+    EXPECT_EQ(query->FieldByName("CONTENTS").AsString(), "short");
+    query->Next();
+    EXPECT_EQ(query->FieldByName("CONTENTS").AsString(), "short");
+
+    fake_set_blob("", 0);
+    SetChildrenQuery(0);
+    query->Open();
+    EXPECT_EQ(query->FieldByName("CONTENTS").AsString(), "");
+}
+
+} // namespace
