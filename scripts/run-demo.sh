@@ -46,4 +46,9 @@ if [ "$(id -u)" -eq 0 ]; then
     esac
 fi
 
-exec "$build_dir/app/Orvelle" "$@"
+program="$build_dir/app/Orvelle"
+if [ ! -x "$program" ]; then
+    echo "$program is missing: the build did not produce the viewer." >&2
+    exit 1
+fi
+exec "$program" "$@"
