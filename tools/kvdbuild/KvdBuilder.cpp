@@ -51,6 +51,30 @@ struct KvdBuilder::Impl {
         }
     }
 
+    // A fresh database writes synchronously; building needs no such care, and every commit
+    // would otherwise wait for the disk. The setting is stored in the database.
+    void ReattachWithoutForcedWrites() {
+        ISC_STATUS_ARRAY status{};
+        if (api.isc_detach_database(status, &db) != 0) {
+            Fail(status, "detaching from " + path);
+        }
+        db = 0;
+        std::string dpb{char(isc_dpb_version1)};
+        const auto item = [&dpb](char code, const std::string& value) {
+            dpb += code;
+            dpb += static_cast<char>(value.size());
+            dpb += value;
+        };
+        item(isc_dpb_user_name, "SYSDBA");
+        item(isc_dpb_password, "cobaltine");
+        item(isc_dpb_force_write, std::string(1, '\0'));
+        if (api.isc_attach_database(status, 0, path.c_str(), &db, static_cast<short>(dpb.size()),
+                                    dpb.data()) != 0) {
+            db = 0;
+            Fail(status, "attaching to " + path);
+        }
+    }
+
     void CommitAndRestart() {
         ISC_STATUS_ARRAY status{};
         if (api.isc_commit_transaction(status, &tr) != 0) {
@@ -104,6 +128,7 @@ KvdBuilder KvdBuilder::Create(const std::string& path, int dialect) {
         impl->db = 0;
         impl->Fail(status, "creating " + path);
     }
+    impl->ReattachWithoutForcedWrites();
     impl->Start();
     return KvdBuilder(std::move(impl));
 }

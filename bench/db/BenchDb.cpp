@@ -1,0 +1,246 @@
+// Measures the query object against the same work written directly on the client API:
+// (a) the children-query cycle, (b) reading a 20 MB text blob. Runs alternate between the two
+// sides and the medians of several rounds are reported.
+
+#include "DirectApi.h"
+
+#include "db/Database.h"
+#include "db/Query.h"
+#include "db/Transaction.h"
+#include "kvdbuild/Register.h"
+#include "kvdbuild/Synthetic.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace orvelle;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kCycles = 10000;
+constexpr std::size_t kBlobSize = 20u << 20;
+constexpr std::int32_t kBlobId = 1;
+
+const std::vector<std::string> kChildrenLines = {"SELECT *", "FROM B_REESTR_DOC",
+                                                 "WHERE IDPARENT = :paretq AND NEEDSHOW<>0",
+                                                 "order by orderview"};
+const std::vector<std::string> kContentLines = {"SELECT B_DOC_CONTENTS.contents",
+                                                "FROM B_DOC_CONTENTS,B_REESTR_DOC",
+                                                "WHERE B_DOC_CONTENTS.ID = :paretq "};
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device random;
+        path_ =
+            std::filesystem::temp_directory_path() / ("orvelle-bench-" + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const char* name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string Positional(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    const auto at = text.find(":paretq");
+    return text.replace(at, 7, "?");
+}
+
+double Seconds(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Comparison {
+    std::vector<double> query;
+    std::vector<double> direct;
+};
+
+// Alternates the two sides, starting with the other one in every round.
+Comparison Compare(int rounds, const std::function<void()>& viaQuery,
+                   const std::function<void()>& direct) {
+    Comparison result;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            result.query.push_back(Seconds(viaQuery));
+            result.direct.push_back(Seconds(direct));
+        } else {
+            result.direct.push_back(Seconds(direct));
+            result.query.push_back(Seconds(viaQuery));
+        }
+    }
+    return result;
+}
+
+double Report(const char* title, const Comparison& c, double unit, const char* unitName) {
+    const double q = Median(c.query);
+    const double d = Median(c.direct);
+    std::printf("%s\n", title);
+    std::printf("  via Query : median %9.3f %s  (min %.3f, max %.3f)\n", q * unit, unitName,
+                *std::min_element(c.query.begin(), c.query.end()) * unit,
+                *std::max_element(c.query.begin(), c.query.end()) * unit);
+    std::printf("  direct API: median %9.3f %s  (min %.3f, max %.3f)\n", d * unit, unitName,
+                *std::min_element(c.direct.begin(), c.direct.end()) * unit,
+                *std::max_element(c.direct.begin(), c.direct.end()) * unit);
+    std::printf("  ratio     : %.3f\n", q / d);
+    return q / d;
+}
+
+int Run(int childRounds, int blobRounds) {
+    TempFolder folder;
+    const std::string path = folder.File("bench.kvd");
+    std::vector<std::int32_t> parents;
+    {
+        const auto start = Clock::now();
+        auto builder = kvdbuild::KvdBuilder::Create(path);
+        kvdbuild::LibraryShape shape;
+        shape.depth = 3;
+        shape.foldersPerFolder = 6;
+        shape.documentsPerFolder = 10;
+        shape.contentBytes = 800;
+        const kvdbuild::LibrarySummary summary = kvdbuild::AddSyntheticLibrary(builder, shape);
+        std::string blob = kvdbuild::SyntheticHtml("Big", kBlobSize, 7);
+        blob.resize(kBlobSize, ' ');
+        kvdbuild::AddContent(builder, kBlobId, blob);
+        builder.Close();
+        parents = summary.parentIds;
+        std::printf("database: %d folders, %d documents, %zu parents, 20 MB blob; built in "
+                    "%.1f s\n",
+                    summary.folders, summary.documents, parents.size(),
+                    std::chrono::duration<double>(Clock::now() - start).count());
+    }
+
+    db::Database database;
+    db::Transaction transaction(&database);
+    db::Query query("IBQuery1", &database, &transaction);
+    database.SetDefaultTransaction(&transaction);
+    database.Params().Add("user_name=SYSDBA");
+    database.Params().Add("password=cobaltine");
+    database.SetDatabaseName(path);
+    database.Open();
+    transaction.StartTransaction();
+
+    const bench::DirectContext direct{db::ClientLibrary::Load(), database.Handle(),
+                                      transaction.Handle(),
+                                      static_cast<unsigned short>(database.SQLDialect())};
+    const std::string childrenSql = Positional(kChildrenLines);
+    const std::string contentSql = Positional(kContentLines);
+
+    std::uint64_t sink = 0;
+    std::uint64_t querySum = 0;
+    std::uint64_t directSum = 0;
+    auto queryCycles = [&] {
+        std::uint64_t sum = 0;
+        for (int i = 0; i < kCycles; ++i) {
+            query.Close();
+            query.SQL().Clear();
+            for (const std::string& line : kChildrenLines) {
+                query.SQL().Add(line);
+            }
+            query.ParamByName("paretq").SetAsInteger(parents[i % parents.size()]);
+            query.Open();
+            query.First();
+            while (!query.Eof()) {
+                sum += static_cast<std::uint32_t>(query.FieldByName("idparent").AsInteger());
+                sum += static_cast<std::uint32_t>(query.FieldByName("id").AsInteger());
+                sum += static_cast<std::uint32_t>(query.FieldByName("childcount").AsInteger());
+                sum += query.FieldByName("name").AsString().size();
+                sum += static_cast<std::uint32_t>(query.FieldByName("orderview").AsInteger());
+                sum += static_cast<std::uint32_t>(query.FieldByName("idCONTENTS").AsInteger());
+                sum += static_cast<std::uint8_t>(query.FieldByName("ISPAPKA").AsInteger());
+                query.Next();
+            }
+            query.Close();
+        }
+        querySum = sum;
+    };
+    auto directCycles = [&] {
+        std::uint64_t sum = 0;
+        for (int i = 0; i < kCycles; ++i) {
+            sum += bench::DirectChildrenCycle(direct, childrenSql, parents[i % parents.size()]);
+        }
+        directSum = sum;
+    };
+    // Warm the caches of both sides once.
+    queryCycles();
+    directCycles();
+    if (querySum != directSum) {
+        std::fprintf(stderr, "the two sides read different data (%llu, %llu)\n",
+                     static_cast<unsigned long long>(querySum),
+                     static_cast<unsigned long long>(directSum));
+        return 1;
+    }
+    const double children = Report("(a) 10,000 children-query cycles (seconds per 10,000)",
+                                   Compare(childRounds, queryCycles, directCycles), 1.0, "s ");
+
+    std::size_t queryBlob = 0;
+    std::size_t directBlob = 0;
+    auto queryRead = [&] {
+        query.Close();
+        query.SQL().Clear();
+        for (const std::string& line : kContentLines) {
+            query.SQL().Add(line);
+        }
+        query.ParamByName("paretq").SetAsInteger(kBlobId);
+        query.Open();
+        const std::string text = query.FieldByName("CONTENTS").AsString();
+        queryBlob = text.size();
+        sink += static_cast<unsigned char>(text[text.size() / 2]);
+        query.Close();
+    };
+    auto directRead = [&] {
+        const std::string text = bench::DirectBlobRead(direct, contentSql, kBlobId);
+        directBlob = text.size();
+        sink += static_cast<unsigned char>(text[text.size() / 2]);
+    };
+    queryRead();
+    directRead();
+    if (queryBlob != kBlobSize || directBlob != kBlobSize) {
+        std::fprintf(stderr, "blob sizes differ: %zu, %zu\n", queryBlob, directBlob);
+        return 1;
+    }
+    const double blob = Report("(b) reading the 20 MB text blob (milliseconds per read)",
+                               Compare(blobRounds, queryRead, directRead), 1000.0, "ms");
+
+    std::printf("target ratio <= 1.15: (a) %s, (b) %s   [%llu]\n",
+                children <= 1.15 ? "met" : "MISSED", blob <= 1.15 ? "met" : "MISSED",
+                static_cast<unsigned long long>(sink % 10));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int childRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const int blobRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
+    try {
+        return Run(childRounds, blobRounds);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_db: %s\n", e.what());
+        return 1;
+    }
+}
