@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <algorithm>
 #include <map>
@@ -283,6 +285,38 @@ TEST_F(DemoLibraryTest, PagesAreWindows1251Html) {
     }
     EXPECT_GT(withTitle, 0);
     EXPECT_GT(withoutTitle, 0);
+}
+
+// Every in-page link leads to an element of the same page (by name or id), whatever the
+// anchor's script, spaces or percent-encoding; the one deliberate exception is the link that
+// shows a missing section scrolls nowhere.
+TEST_F(DemoLibraryTest, InPageLinksFindTheirAnchors) {
+    const QRegularExpression link(QStringLiteral("href=\"#([^\"]*)\""));
+    const QRegularExpression target(QStringLiteral("\\b(?:name|id)=\"([^\"]*)\""));
+    int links = 0;
+    QSet<QString> kinds;
+    for (const auto& [id, bytes] : lib_->contents) {
+        const QString page = From1251(bytes);
+        QSet<QString> anchors;
+        for (const auto& m : target.globalMatch(page))
+            anchors.insert(m.captured(1));
+        for (const auto& m : link.globalMatch(page)) {
+            const QString anchor = QUrl::fromPercentEncoding(m.captured(1).toUtf8());
+            ++links;
+            if (anchor.contains(u' '))
+                kinds.insert("space");
+            if (anchor.contains(QRegularExpression("[а-яё]")))
+                kinds.insert("cyrillic");
+            if (m.captured(1).contains(u'%'))
+                kinds.insert("percent");
+            if (anchor == "нет-такого-раздела")
+                continue;
+            EXPECT_TRUE(anchors.contains(anchor))
+                << "content " << id << ": no element named \"" << anchor.toStdString() << '"';
+        }
+    }
+    EXPECT_GT(links, 40);
+    EXPECT_EQ(kinds, (QSet<QString>{"space", "cyrillic", "percent"}));
 }
 
 TEST(DemoLibraryTool, RefusesExistingOutputAndLeavesNothingBehind) {
