@@ -11,7 +11,7 @@ namespace {
 
 using namespace orvelle::demolibrary;
 
-TEST(Cp1251Encoder, HtmlKeepsCharactersTheCodePageLacksAsReferences) {
+TEST(DemoCp1251Encoder, HtmlKeepsCharactersTheCodePageLacksAsReferences) {
     Cp1251Encoder encoder;
     EXPECT_EQ(encoder.EncodeHtml("Цена 100 ₽, № 5 «А» €"),
               "\xD6\xE5\xED\xE0 100 &#8381;, \xB9 5 \xAB\xC0\xBB \x88");
@@ -24,7 +24,7 @@ TEST(Cp1251Encoder, HtmlKeepsCharactersTheCodePageLacksAsReferences) {
     EXPECT_EQ(encoder.EncodeHtml("Ёё"), "\xA8\xB8");
 }
 
-TEST(Cp1251Encoder, NamesMustFitTheCodePage) {
+TEST(DemoCp1251Encoder, NamesMustFitTheCodePage) {
     Cp1251Encoder encoder;
     EXPECT_EQ(encoder.EncodeStrict("Прайс-листы"), "\xCF\xF0\xE0\xE9\xF1-\xEB\xE8\xF1\xF2\xFB");
     try {
@@ -44,7 +44,7 @@ std::string ManifestFailure(const char* text) {
     return "";
 }
 
-TEST(Manifest, ReadsEntries) {
+TEST(DemoManifest, ReadsEntries) {
     const auto entries = ParseManifest("# comment\n"
                                        "\n"
                                        "1 | 0 | 10 | folder | 1 | - | Папка\n"
@@ -63,7 +63,7 @@ TEST(Manifest, ReadsEntries) {
     EXPECT_EQ(entries[2].needShow, 0);
 }
 
-TEST(Manifest, RejectsBrokenHierarchies) {
+TEST(DemoManifest, RejectsBrokenHierarchies) {
     EXPECT_NE(ManifestFailure("1 | 0 | 10 | doc | 1 | - | A\n1 | 0 | 20 | doc | 1 | - | B\n")
                   .find("library.txt:2: id 1 is used twice"),
               std::string::npos);
@@ -83,7 +83,7 @@ TEST(Manifest, RejectsBrokenHierarchies) {
     EXPECT_NE(ManifestFailure("# nothing\n").find("no entries"), std::string::npos);
 }
 
-TEST(Catalogue, SameSeedSameTextLargeWithContents) {
+TEST(DemoCatalogue, SameSeedSameTextLargeWithContents) {
     const QString first = GenerateCatalogue(7);
     EXPECT_EQ(first, GenerateCatalogue(7));
     EXPECT_NE(first, GenerateCatalogue(8));
