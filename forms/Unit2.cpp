@@ -78,7 +78,10 @@ void TForm2::BuildLayout() {
     BuildStatusBar();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
-    platform::InstallRightClickActivationRule(this);
+#ifndef Q_OS_WIN
+    // Where the system sends no WM_MOUSEACTIVATE, an event filter keeps the same rule.
+    qApp->installEventFilter(new platform::RightClickActivationFilter(this, this));
+#endif
 }
 
 void TForm2::BuildMenu() {

@@ -3,14 +3,26 @@
 
 #include "StartupSources.h"
 #include "Unit3.h"
+#include "db/Errors.h"
 #include "UserDialogs.h"
 #include "platform/AnsiText.h"
 #include "platform/MachineRegistry.h"
 #include "platform/StartupFiles.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace orvelle::forms {
 
 namespace {
+
+// The first regular file named *.kvd in the folder, by name; empty when there is none.
+QString FirstKvdFile(const QString& folder) {
+    QDir dir(folder, QStringLiteral("*.kvd"), QDir::Name | QDir::IgnoreCase,
+             QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfoList files = dir.entryInfoList();
+    return files.isEmpty() ? QString() : QDir::toNativeSeparators(files.first().absoluteFilePath());
+}
 
 void AddCredentials(db::Database& database) {
     database.Params().Add("user_name=SYSDBA");
@@ -44,12 +56,15 @@ void TForm2::FormCreate() {
     const QString directory = platform::CurrentDirectory();
     const QString pathIni = platform::PathIniName(directory);
     QString candidate;
-    if (std::optional<QString> firstLine = platform::ReadFirstLine(pathIni)) {
-        candidate = *firstLine;
+    const platform::FirstLineResult firstLine = platform::ReadFirstLine(pathIni);
+    if (firstLine.status == platform::OpenStatus::Opened) {
+        candidate = firstLine.line;
     } else {
-        platform::PathIniWriter pathIniFile(pathIni); // created empty; a failure leaves here
+        platform::CreateEmptyFile(pathIni); // a failure here leaves the handler
         OpenDialog1.InitialDir = directory;
-        QString chosen = platform::FirstKvdFile(directory);
+        QString chosen;
+        if (platform::HasKvdEntry(directory))
+            chosen = FirstKvdFile(directory); // a database right beside us: use it
         if (chosen.isEmpty()) {
             Dialogs().ShowMessage(nullptr, QStringLiteral("Error"),
                                   QStringLiteral("Файл \\путь к базе данных не найден !"),
@@ -59,10 +74,10 @@ void TForm2::FormCreate() {
         }
         if (chosen.isEmpty()) {
             // No path to open: leave no empty path.ini that would spoil every later start.
-            pathIniFile.Discard();
+            QFile::remove(pathIni);
             return;
         }
-        pathIniFile.WriteLine(chosen);
+        platform::WriteSingleLine(pathIni, chosen);
         candidate = chosen;
     }
 

@@ -21,36 +21,31 @@ namespace {
 // How long the first render waits for the browser's empty document.
 constexpr std::chrono::seconds FirstDocumentLimit{10};
 
-// Counts renders, so that a render overtaken while it waited leaves the result to the newer one.
-unsigned renderGeneration = 0;
-
 } // namespace
 
 void RenderHtml(const std::string& html, viewer::BrowserView& browser) {
-    const unsigned generation = ++renderGeneration;
-    QPointer<viewer::BrowserView> guard(&browser);
+    QPointer<viewer::BrowserView> view(&browser);
+    const viewer::BrowserView::Ticket ticket = browser.BeginRender();
     DocumentLoading = true;
     try {
         if (!browser.HasDocument())
             browser.NavigateToBlank();
         if (!browser.WaitForDocument(FirstDocumentLimit)) {
-            if (!guard)
+            if (!view)
                 return; // the window went away while we waited
             throw viewer::BrowserError(
                 QStringLiteral("The browser did not open a document within %1 seconds")
                     .arg(FirstDocumentLimit.count()));
         }
-        if (generation != renderGeneration)
-            return; // a newer click is rendering its own document
-        const std::optional<QString> name = browser.WriteDocument(platform::FromAnsi(html));
-        if (!name || generation != renderGeneration || !guard)
-            return;
+        const std::optional<QString> name = browser.WriteDocument(ticket, platform::FromAnsi(html));
+        if (!name)
+            return; // a newer click took over: the status and the flag are its business
         if (Form2)
             Form2->SetStatusPanelText(0, *name);
         DocumentLoading = false;
     } catch (...) {
         // A failed render must not leave every later link free to lead away.
-        if (generation == renderGeneration)
+        if (view && view->IsCurrent(ticket))
             DocumentLoading = false;
         throw;
     }
