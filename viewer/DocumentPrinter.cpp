@@ -4,21 +4,45 @@
 #include "BrowserView.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QPrinterInfo>
 #include <QTimer>
+
+#include <memory>
 
 namespace orvelle::viewer {
 
 namespace {
 
 // Printing runs in the engine and answers later; a job that never answers ends here.
-constexpr int kPrintLimitMs = 120000;
+constexpr int kPrintLimitMs = 300000;
 
-bool CanOpen(const QPrinter& printer) {
-    // A PDF printer without a file has nowhere to write: that is what Qt gives when the
-    // system has no printer at all.
-    return printer.outputFormat() != QPrinter::PdfFormat || !printer.outputFileName().isEmpty();
+bool IsPdfFile(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
 }
+
+// Waits in a local loop until `done`, the limit, or the view going away.
+void WaitFor(QObject* view, QEventLoop& loop, const bool& done) {
+    if (done)
+        return;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
+    limit.start(kPrintLimitMs);
+    loop.exec();
+}
+
+// Marks a print job under way for as long as it lives.
+struct Busy {
+    explicit Busy(bool& flag) : flag_(flag) {
+        if (flag_)
+            throw BrowserError(QStringLiteral("The document is being printed already"));
+        flag_ = true;
+    }
+    ~Busy() { flag_ = false; }
+    bool& flag_;
+};
 
 } // namespace
 
@@ -47,7 +71,8 @@ void DocumentPrinter::PrintNow() {
 
 void DocumentPrinter::Preview(QWidget* parent) {
     RequireDocument();
-    dialogs_->ShowPreview(printer_, parent, [this](QPrinter* target) { PrintTo(*target); });
+    const QByteArray pdf = MakePdf(printer_.pageLayout());
+    dialogs_->ShowPreview(pdf, parent);
 }
 
 void DocumentPrinter::PageSetup(QWidget* parent) {
@@ -56,42 +81,72 @@ void DocumentPrinter::PageSetup(QWidget* parent) {
 
 void DocumentPrinter::PrintTo(QPrinter& printer) {
     RequireDocument();
-    if (!CanOpen(printer))
+    if (IsPdfFile(printer)) {
+        const QByteArray pdf = MakePdf(printer.pageLayout());
+        QFile file(printer.outputFileName());
+        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush())
+            throw BrowserError(QStringLiteral("Cannot write %1: %2")
+                                   .arg(printer.outputFileName(), file.errorString()));
+        return;
+    }
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        // A PDF printer without a file is what Qt gives when the system has no printer.
         throw BrowserError(QPrinterInfo::availablePrinters().isEmpty()
                                ? QStringLiteral("No printer is installed")
                                : QStringLiteral("The printer has no file to print into"));
-    if (printing_)
-        throw BrowserError(QStringLiteral("The document is being printed already"));
-    printing_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{printing_};
+    Rasterise(printer);
+}
 
+QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
+    RequireDocument();
+    Busy busy(printing_);
+    struct Shared {
+        bool done = false;
+        QByteArray pdf;
+        QEventLoop* loop = nullptr;
+    };
+    auto shared = std::make_shared<Shared>();
+    QEventLoop loop;
+    shared->loop = &loop;
+    view_->page()->printToPdf(
+        [shared](const QByteArray& pdf) {
+            shared->done = true;
+            shared->pdf = pdf;
+            if (shared->loop)
+                shared->loop->quit();
+        },
+        layout);
+    WaitFor(view_.data(), loop, shared->done);
+    shared->loop = nullptr;
+    if (!shared->done) {
+        if (!view_)
+            throw BrowserError(QStringLiteral("The browser was closed while printing"));
+        throw BrowserError(
+            QStringLiteral("The document was not printed within %1 s").arg(kPrintLimitMs / 1000));
+    }
+    if (shared->pdf.isEmpty())
+        throw BrowserError(QStringLiteral("The document could not be printed"));
+    return shared->pdf;
+}
+
+void DocumentPrinter::Rasterise(QPrinter& printer) {
+    Busy busy(printing_);
     if (printer.resolution() > kResolution)
         printer.setResolution(kResolution);
-
     BrowserView* view = view_.data();
     bool finished = false;
     bool success = false;
     QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
     QObject::connect(view, &QWebEngineView::printFinished, &loop, [&](bool ok) {
         finished = true;
         success = ok;
         loop.quit();
     });
     view->print(&printer);
-    if (!finished) {
-        limit.start(kPrintLimitMs);
-        loop.exec();
-    }
+    WaitFor(view, loop, finished);
     if (!finished) {
         if (!view_)
-            return; // the window went away; nobody is waiting for the pages any more
+            throw BrowserError(QStringLiteral("The browser was closed while printing"));
         throw BrowserError(
             QStringLiteral("The document was not printed within %1 s").arg(kPrintLimitMs / 1000));
     }

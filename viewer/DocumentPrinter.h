@@ -16,6 +16,10 @@ class BrowserView;
 // The four print commands on the document a BrowserView shows. One printer is kept for all of
 // them, so a page setup choice holds for later prints and previews. Every failure (no
 // document yet, no printer, the engine failing to print) is a BrowserError.
+//
+// The engine lays the document out as PDF. Printing into a PDF file and the preview use that
+// PDF as it is (vector pages: fast and small); a printer device gets the pages drawn as
+// images at kResolution.
 class DocumentPrinter {
 public:
     // Pages are drawn at this resolution: sharp on paper, quick in the preview.
@@ -40,6 +44,10 @@ public:
 
 private:
     void RequireDocument() const;
+    // The document laid out on pages of `layout`, as PDF.
+    QByteArray MakePdf(const QPageLayout& layout);
+    // Draws the document into a printer device at kResolution; returns when done.
+    void Rasterise(QPrinter& printer);
 
     QPointer<BrowserView> view_;
     std::unique_ptr<PrintDialogs> dialogs_;

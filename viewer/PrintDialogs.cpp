@@ -1,11 +1,15 @@
 #include "PrintDialogs.h"
 
+#include <QBuffer>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QPageSetupDialog>
+#include <QPdfDocument>
+#include <QPdfView>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-
-#include <exception>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace orvelle::viewer {
 
@@ -19,24 +23,33 @@ bool QtPrintDialogs::AskPageSetup(QPrinter& printer, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtPrintDialogs::ShowPreview(QPrinter& printer, QWidget* parent,
-                                 const std::function<void(QPrinter*)>& paint) {
-    QPrintPreviewDialog dialog(&printer, parent);
-    std::exception_ptr failure;
-    // Exceptions must not cross Qt's event handling: keep the first, close, rethrow.
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        if (failure)
-            return;
-        try {
-            paint(target);
-        } catch (...) {
-            failure = std::current_exception();
-            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
-        }
-    });
+// The preview draws the pages from the engine's own PDF, page by page as they come into view,
+// so a document of hundreds of pages opens at once.
+void QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QString::fromUtf8("Предварительный просмотр печати"));
+    dialog.resize(800, 900);
+
+    QByteArray bytes = pdf;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+
+    auto* view = new QPdfView(&dialog);
+    view->setPageMode(QPdfView::PageMode::MultiPage);
+    view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    view->setDocument(&document);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    buttons->button(QDialogButtonBox::Close)->setText(QString::fromUtf8("Закрыть"));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
     dialog.exec();
-    if (failure)
-        std::rethrow_exception(failure);
+    view->setDocument(nullptr);
 }
 
 } // namespace orvelle::viewer

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <functional>
-
+class QByteArray;
 class QPrinter;
 class QWidget;
 
@@ -16,10 +15,8 @@ public:
     virtual bool AskPrint(QPrinter& printer, QWidget* parent) = 0;
     // The page setup dialog on `printer`; true when the user accepted the choice.
     virtual bool AskPageSetup(QPrinter& printer, QWidget* parent) = 0;
-    // The print preview of `printer`; `paint` draws the pages into the printer it is given,
-    // each time the preview needs them. Returns when the preview is closed.
-    virtual void ShowPreview(QPrinter& printer, QWidget* parent,
-                             const std::function<void(QPrinter*)>& paint) = 0;
+    // The print preview: shows `pdf`, the pages as they will print. Returns when it is closed.
+    virtual void ShowPreview(const QByteArray& pdf, QWidget* parent) = 0;
 };
 
 // The Qt dialogs.
@@ -27,8 +24,7 @@ class QtPrintDialogs final : public PrintDialogs {
 public:
     bool AskPrint(QPrinter& printer, QWidget* parent) override;
     bool AskPageSetup(QPrinter& printer, QWidget* parent) override;
-    void ShowPreview(QPrinter& printer, QWidget* parent,
-                     const std::function<void(QPrinter*)>& paint) override;
+    void ShowPreview(const QByteArray& pdf, QWidget* parent) override;
 };
 
 } // namespace orvelle::viewer
