@@ -209,6 +209,9 @@ void TForm2::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setFixedHeight(23);
+    // The panels keep their widths and are cut off at the window's edge; they must not make
+    // the window wider than its stored bounds.
+    StatusBar1->setMinimumWidth(1);
     setStatusBar(StatusBar1);
     const int widths[3] = {350, 250, 250};
     for (int i = 0; i < 3; ++i) {
