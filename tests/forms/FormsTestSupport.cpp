@@ -1,0 +1,153 @@
+#include "FormsTestSupport.h"
+
+#include "forms/RegisterTreeItem.h"
+#include "forms/StartupSources.h"
+#include "forms/Unit2.h"
+#include "forms/Unit3.h"
+#include "viewer/BrowserView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <fstream>
+
+namespace formstest {
+
+namespace forms = orvelle::forms;
+
+RecordingDialogs::RecordingDialogs() {
+    forms::SetDialogs(this);
+}
+
+RecordingDialogs::~RecordingDialogs() {
+    forms::SetDialogs(nullptr);
+}
+
+QString RecordingDialogs::ChooseFile(QWidget*, const QString& initialDir, const QString& filter) {
+    fileRequests.append({initialDir, filter});
+    log << QStringLiteral("file");
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QString& text,
+                                   Icon icon) {
+    messages.append({caption, text, icon});
+    log << QStringLiteral("message: ") + text;
+}
+
+CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {
+    QDir::setCurrent(folder);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    QDir::setCurrent(saved_);
+}
+
+std::string RegistryText(const std::string& valueLine, bool withKey) {
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    if (withKey)
+        text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brevanta\\Kelvadom]\r\n";
+    else
+        text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brevanta\\Other]\r\n";
+    if (!valueLine.empty())
+        text += valueLine + "\r\n";
+    return text;
+}
+
+std::string PathValueLine(const std::string& path) {
+    std::string escaped;
+    for (char c : path) {
+        if (c == '\\' || c == '"')
+            escaped += '\\';
+        escaped += c;
+    }
+    return "\"DataBasePath\"=\"" + escaped + "\"";
+}
+
+void UseRegistry(const std::string& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    forms::StartupSources::SetRegistryFile(QString::fromStdString(file));
+}
+
+MainWindow::MainWindow() {
+    forms::CustomerData = new forms::TCustomerData();
+    forms::Form2 = new forms::TForm2();
+}
+
+MainWindow::~MainWindow() {
+    delete forms::Form2;
+    delete forms::CustomerData;
+    forms::Form2 = nullptr;
+    forms::CustomerData = nullptr;
+}
+
+namespace {
+
+void ListItem(QTreeWidgetItem* item, int depth, QStringList& lines) {
+    const auto* entry = dynamic_cast<forms::RegisterTreeItem*>(item);
+    const QString kind =
+        entry && entry->Entry().IsFolder() ? QStringLiteral("F") : QStringLiteral("D");
+    lines << QString(depth * 2, u' ') + kind + u' ' +
+                 QString::number(entry ? entry->Entry().id : -1) + u' ' + item->text(0);
+    for (int i = 0; i < item->childCount(); ++i)
+        ListItem(item->child(i), depth + 1, lines);
+}
+
+bool Expanded(QTreeWidgetItem* item) {
+    if (item->isExpanded())
+        return true;
+    for (int i = 0; i < item->childCount(); ++i)
+        if (Expanded(item->child(i)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QStringList TreeListing() {
+    QStringList lines;
+    QTreeWidget* tree = forms::Form2->TreeView1;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        ListItem(tree->topLevelItem(i), 0, lines);
+    return lines;
+}
+
+bool AnyExpanded() {
+    QTreeWidget* tree = forms::Form2->TreeView1;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        if (Expanded(tree->topLevelItem(i)))
+            return true;
+    return false;
+}
+
+QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
+    bool done = false;
+    QVariant value;
+    QEventLoop loop;
+    view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+        value = v;
+        done = true;
+        loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    if (!done)
+        loop.exec();
+    return done ? value : QVariant(QStringLiteral("<no answer>"));
+}
+
+void Pump(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace formstest

@@ -1,0 +1,109 @@
+#pragma once
+
+// Shared by the main window's tests: a stand-in for every dialog, the machine registry and
+// current folder of a start-up, and the process-wide objects created as the program does.
+
+#include "fixtures/TempDir.h"
+#include "forms/UserDialogs.h"
+#include "viewer/PrepareEngine.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <string>
+
+namespace orvelle::viewer {
+class BrowserView;
+}
+
+namespace formstest {
+
+using orvelle::forms::UserDialogs;
+
+// Records every message and open-file request; answers ChooseFile from a queue (an empty
+// queue cancels). Installed for as long as it lives.
+class RecordingDialogs final : public UserDialogs {
+public:
+    struct Message {
+        QString caption;
+        QString text;
+        Icon icon;
+    };
+    struct FileRequest {
+        QString initialDir;
+        QString filter;
+    };
+
+    RecordingDialogs();
+    ~RecordingDialogs() override;
+    RecordingDialogs(const RecordingDialogs&) = delete;
+    RecordingDialogs& operator=(const RecordingDialogs&) = delete;
+
+    QString ChooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+    void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
+                     Icon icon) override;
+
+    QList<Message> messages;
+    QList<FileRequest> fileRequests;
+    QStringList answers; // taken from the front; empty text or no entry = cancel
+    QStringList log;     // "file" and "message: <text>" in the order they came
+};
+
+// Makes `folder` the current directory while it lives.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const QString& folder);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    QString saved_;
+};
+
+// A regedit file with the Kelvadom key and, unless `valueLine` is empty, that value line
+// (e.g. "\"DataBasePath\"=\"/tmp/x.kvd\"").
+std::string RegistryText(const std::string& valueLine, bool withKey = true);
+// The value line naming `path` as a string.
+std::string PathValueLine(const std::string& path);
+// Writes `text` into `file` and makes start-up read its registry from there.
+void UseRegistry(const std::string& file, const std::string& text);
+
+// The data module and then the main window, as main() creates them; both destroyed (through
+// their globals, which the exit command may already have cleared) when this goes away.
+class MainWindow {
+public:
+    MainWindow();
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+};
+
+// "F 2 name" / "D 6 name" lines of the tree, two spaces per level, depth first.
+QStringList TreeListing();
+// Whether any item of the tree is expanded.
+bool AnyExpanded();
+
+// Runs `script` in the page of `view` and waits for its value.
+QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script);
+
+// Processes events for `ms` milliseconds.
+void Pump(int ms);
+
+} // namespace formstest
+
+// A Qt Test main that prepares the web engine before the application object exists, as the
+// program does. Closing windows does not end the application: only the main window's close.
+#define FORMS_TEST_MAIN(TestClass)                                                                 \
+    int main(int argc, char** argv) {                                                              \
+        orvelle::viewer::PrepareEngine();                                                          \
+        QApplication application(argc, argv);                                                      \
+        application.setQuitOnLastWindowClosed(false);                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
