@@ -14,7 +14,7 @@ inline void BuildRegisterFailingAt231(const std::string& path) {
     auto builder = orvelle::kvdbuild::KvdBuilder::Create(path);
     orvelle::kvdbuild::CreateRegisterTables(builder, true);
     orvelle::kvdbuild::AddRegisterRows(builder, orvelle::fixtures::TinyRegisterRows());
-    builder.Execute("ALTER TABLE B_REESTR_DOC ALTER COLUMN ISPAPKA TYPE VARCHAR(10)");
+    builder.Execute("ALTER TABLE B_REESTR_DOC ALTER COLUMN ISPAPKA TYPE VARCHAR(11)");
     builder.Execute("UPDATE B_REESTR_DOC SET ISPAPKA = 'x' WHERE ID = 231");
     builder.Close();
 }
