@@ -196,8 +196,9 @@ QString Money(std::int64_t kopecks) {
     return rub + u',' + QString::number(kopecks % 100).rightJustified(2, u'0');
 }
 
+// The anchor of a group: most groups are marked by <a name>, every third by an id on its
+// heading, so the contents list exercises both.
 QString Anchor(int groupIndex) {
-    // Most groups by <a name>, every third by an id on the heading.
     return QStringLiteral("grp%1").arg(groupIndex + 1, 2, 10, QChar(u'0'));
 }
 
