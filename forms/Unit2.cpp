@@ -196,6 +196,10 @@ void TForm2::BuildPanes() {
     WebBrowser1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     WebBrowser1->SetNavigationHandler(
         [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
+    connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
+            [](const QString& message) {
+                ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
+            });
     browserLayout->addWidget(WebBrowser1);
 
     Splitter1->addWidget(Panel1);
