@@ -242,7 +242,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     if (TreeView1 && watched == TreeView1->viewport() &&
         event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        QPointer<QObject> viewport(watched);
         Guarded([this] { TreeView1Click(); });
+        if (!viewport)
+            return true; // exit ran while the render waited: the tree is gone
     }
     return QMainWindow::eventFilter(watched, event);
 }
