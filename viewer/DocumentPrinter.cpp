@@ -72,7 +72,8 @@ void DocumentPrinter::PrintNow() {
 void DocumentPrinter::Preview(QWidget* parent) {
     RequireDocument();
     const QByteArray pdf = MakePdf(printer_.pageLayout());
-    dialogs_->ShowPreview(pdf, parent);
+    if (dialogs_->ShowPreview(pdf, parent))
+        PrintWithDialog(parent);
 }
 
 void DocumentPrinter::PageSetup(QWidget* parent) {

@@ -32,7 +32,7 @@ public:
     void PrintWithDialog(QWidget* parent = nullptr);
     // Printing at once on the kept printer (at first the default printer), no dialog.
     void PrintNow();
-    // The print preview.
+    // The print preview; printing from it goes through the print dialog.
     void Preview(QWidget* parent = nullptr);
     // The page setup dialog.
     void PageSetup(QWidget* parent = nullptr);

@@ -25,7 +25,7 @@ bool QtPrintDialogs::AskPageSetup(QPrinter& printer, QWidget* parent) {
 
 // The preview draws the pages from the engine's own PDF, page by page as they come into view,
 // so a document of hundreds of pages opens at once.
-void QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent) {
+bool QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle(QString::fromUtf8("Предварительный просмотр печати"));
     dialog.resize(800, 900);
@@ -41,15 +41,19 @@ void QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent) {
     view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
     view->setDocument(&document);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Close, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QString::fromUtf8("Печать..."));
     buttons->button(QDialogButtonBox::Close)->setText(QString::fromUtf8("Закрыть"));
+    buttons->button(QDialogButtonBox::Close)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(view);
     layout->addWidget(buttons);
-    dialog.exec();
+    const bool print = dialog.exec() == QDialog::Accepted;
     view->setDocument(nullptr);
+    return print;
 }
 
 } // namespace orvelle::viewer

@@ -15,8 +15,9 @@ public:
     virtual bool AskPrint(QPrinter& printer, QWidget* parent) = 0;
     // The page setup dialog on `printer`; true when the user accepted the choice.
     virtual bool AskPageSetup(QPrinter& printer, QWidget* parent) = 0;
-    // The print preview: shows `pdf`, the pages as they will print. Returns when it is closed.
-    virtual void ShowPreview(const QByteArray& pdf, QWidget* parent) = 0;
+    // The print preview: shows `pdf`, the pages as they will print. Returns when it is closed:
+    // true when the user asked to print from it.
+    virtual bool ShowPreview(const QByteArray& pdf, QWidget* parent) = 0;
 };
 
 // The Qt dialogs.
@@ -24,7 +25,7 @@ class QtPrintDialogs final : public PrintDialogs {
 public:
     bool AskPrint(QPrinter& printer, QWidget* parent) override;
     bool AskPageSetup(QPrinter& printer, QWidget* parent) override;
-    void ShowPreview(const QByteArray& pdf, QWidget* parent) override;
+    bool ShowPreview(const QByteArray& pdf, QWidget* parent) override;
 };
 
 } // namespace orvelle::viewer

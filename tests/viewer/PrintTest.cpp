@@ -31,6 +31,7 @@ struct ScriptedDialogs : PrintDialogs {
     QString printIntoFile;
     std::optional<QPageLayout::Orientation> setupOrientation;
     QString previewFile;
+    bool printFromPreview = false;
     QStringList shown;
 
     bool AskPrint(QPrinter& printer, QWidget*) override {
@@ -46,11 +47,12 @@ struct ScriptedDialogs : PrintDialogs {
         printer.setPageOrientation(*setupOrientation);
         return true;
     }
-    void ShowPreview(const QByteArray& pdf, QWidget*) override {
+    bool ShowPreview(const QByteArray& pdf, QWidget*) override {
         shown << QStringLiteral("preview");
         QFile file(previewFile);
         if (file.open(QIODevice::WriteOnly))
             file.write(pdf);
+        return printFromPreview;
     }
 };
 
@@ -163,6 +165,14 @@ private slots:
         QVERIFY(ReadPdf(seen.previewFile).landscape);
         QVERIFY(ReadPdf(seen.previewFile).pages >= 1);
         QVERIFY(printer.Printer().resolution() <= DocumentPrinter::kResolution);
+
+        // Printing from the preview asks with the print dialog, then prints what was previewed.
+        seen.shown.clear();
+        seen.printFromPreview = true;
+        seen.printIntoFile = PathOf(QStringLiteral("from-preview.pdf"));
+        printer.Preview();
+        QCOMPARE(seen.shown, (QStringList{QStringLiteral("preview"), QStringLiteral("print")}));
+        QVERIFY(ReadPdf(seen.printIntoFile).landscape);
     }
 
     // The real preview on a 1 MB document, closed by the test once it is on screen.
