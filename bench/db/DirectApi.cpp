@@ -52,8 +52,9 @@ bool SameName(const char* a, int length, const char* b) {
 // A prepared statement with one integer parameter and buffers for its columns.
 class Statement {
 public:
-    Statement(const DirectContext& c, const std::string& sql, std::int32_t parameter)
-        : c_(c), parameter_(parameter) {
+    Statement(const DirectContext& c, const std::string& sql, std::int32_t parameter,
+              bool queryCalls = false)
+        : c_(c), parameter_(parameter), queryCalls_(queryCalls) {
         ISC_STATUS_ARRAY status{};
         Check(c_.api, c_.api.isc_dsql_alloc_statement2(status, c_.database, &handle_), status,
               "alloc");
@@ -61,6 +62,13 @@ public:
               c_.api.isc_dsql_prepare(status, c_.transaction, &handle_, 0, sql.c_str(), c_.dialect,
                                       nullptr),
               status, "prepare");
+        if (queryCalls_) {
+            const ISC_SCHAR item[] = {isc_info_sql_stmt_type};
+            ISC_SCHAR info[16];
+            Check(c_.api,
+                  c_.api.isc_dsql_sql_info(status, &handle_, sizeof item, item, sizeof info, info),
+                  status, "sql_info");
+        }
         input_ = NewSqlda(1);
         Check(c_.api, c_.api.isc_dsql_describe_bind(status, &handle_, c_.dialect, input_.get()),
               status, "describe_bind");
@@ -97,6 +105,9 @@ public:
     }
     ~Statement() {
         ISC_STATUS_ARRAY status{};
+        if (queryCalls_) {
+            c_.api.isc_dsql_free_statement(status, &handle_, DSQL_close);
+        }
         c_.api.isc_dsql_free_statement(status, &handle_, DSQL_drop);
     }
 
@@ -106,6 +117,10 @@ public:
               c_.api.isc_dsql_execute2(status, c_.transaction, &handle_, c_.dialect, input_.get(),
                                        nullptr),
               status, "execute");
+        if (queryCalls_) {
+            Check(c_.api, c_.api.isc_dsql_set_cursor_name(status, &handle_, "BENCH_CURSOR", 0),
+                  status, "set_cursor_name");
+        }
     }
     bool Fetch() {
         ISC_STATUS_ARRAY status{};
@@ -159,13 +174,14 @@ private:
     std::vector<short> indicators_;
     std::int32_t parameter_;
     short inputIndicator_ = 0;
+    bool queryCalls_;
 };
 
 } // namespace
 
 std::uint64_t DirectChildrenCycle(const DirectContext& context, const std::string& sql,
-                                  std::int32_t parameter) {
-    Statement statement(context, sql, parameter);
+                                  std::int32_t parameter, bool queryCalls) {
+    Statement statement(context, sql, parameter, queryCalls);
     const int idparent = statement.Column("idparent");
     const int id = statement.Column("id");
     const int childcount = statement.Column("childcount");
