@@ -198,7 +198,8 @@ void TForm2::BuildPanes() {
         [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
             [](const QString& message) {
-                ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
+                ShowErrorDisplay(
+                    std::make_exception_ptr(std::runtime_error(message.toStdString())));
             });
     browserLayout->addWidget(WebBrowser1);
 
@@ -213,18 +214,22 @@ void TForm2::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setFixedHeight(23);
-    // The panels keep their widths and are cut off at the window's edge; they must not make
-    // the window wider than its stored bounds.
-    StatusBar1->setMinimumWidth(1);
     setStatusBar(StatusBar1);
+    // The panels sit side by side at their fixed widths in a strip without a layout, so a
+    // narrow window cuts them off at its edge instead of growing or piling them up.
+    auto* strip = new QWidget(StatusBar1);
+    strip->setObjectName("StatusPanels");
     const int widths[3] = {350, 250, 250};
+    int left = 0;
     for (int i = 0; i < 3; ++i) {
-        statusPanels_[i] = new QLabel(StatusBar1);
+        statusPanels_[i] = new QLabel(strip);
         statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        statusPanels_[i]->setFixedWidth(widths[i]);
+        statusPanels_[i]->setGeometry(left, 0, widths[i], 19);
         statusPanels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        StatusBar1->addWidget(statusPanels_[i]);
+        left += widths[i];
     }
+    strip->setMinimumHeight(19);
+    StatusBar1->addWidget(strip, 1);
 }
 
 QString TForm2::StatusPanelText(int panel) const {
