@@ -4,8 +4,10 @@
 #include "DocumentScripts.h"
 #include "GuardedPage.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVariantMap>
 #include <QWebEngineProfile>
@@ -22,6 +24,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kScrollLimit = 5000ms;
+constexpr auto kPollInterval = 15ms;
 
 std::chrono::milliseconds WriteLimit(qsizetype characters) {
     return 10000ms + std::chrono::milliseconds(characters / 250); // 4 s per million characters
@@ -38,6 +41,12 @@ void Pump(QObject* guard, std::chrono::milliseconds limit, Done done, QEventLoop
     QObject::connect(guard, &QObject::destroyed, &loop, &QEventLoop::quit);
     timer.start(limit);
     loop.exec(QEventLoop::AllEvents);
+}
+
+BrowserError WriteTimedOut(std::chrono::milliseconds limit) {
+    return BrowserError(
+        QStringLiteral("The browser did not finish writing the document within %1 s")
+            .arg(limit.count() / 1000));
 }
 
 } // namespace
@@ -125,17 +134,43 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
 
     QPointer<BrowserView> self(this);
     const auto limit = WriteLimit(html.size());
-    const ScriptOutcome outcome = RunAndWait(scripts::WriteDocument(html), limit);
+    QElapsedTimer clock;
+    clock.start();
+    const ScriptOutcome outcome = RunAndWait(scripts::WriteDocument(html, ticket), limit);
     if (outcome.viewGone || !self || !IsCurrent(ticket))
         return std::nullopt;
     if (!outcome.finished)
-        throw BrowserError(QStringLiteral("The browser did not finish writing the document "
-                                          "within %1 s")
-                               .arg(limit.count() / 1000));
+        throw WriteTimedOut(limit);
     const QVariantMap answer = outcome.result.toMap();
-    if (!answer.contains(QStringLiteral("name")))
+    if (answer.contains(QStringLiteral("name")))
+        return answer.value(QStringLiteral("name")).toString();
+    if (!answer.contains(QStringLiteral("pending")))
         throw BrowserError(QStringLiteral("The browser could not write the document"));
-    return answer.value(QStringLiteral("name")).toString();
+
+    // The first part is on screen; wait for the rest. Until it is in, links in the part shown
+    // lead nowhere: nothing may take the reader away from a document still arriving.
+    pendingWrite_ = ticket;
+    const auto clearPending = qScopeGuard([this, self, ticket] {
+        if (self && pendingWrite_ == ticket)
+            pendingWrite_ = 0;
+    });
+    for (;;) {
+        const auto left = limit - std::chrono::milliseconds(clock.elapsed());
+        if (left <= 0ms)
+            throw WriteTimedOut(limit);
+        const ScriptOutcome poll = RunAndWait(scripts::WrittenDocumentName(ticket), left);
+        if (poll.viewGone || !self || !IsCurrent(ticket))
+            return std::nullopt;
+        if (!poll.finished)
+            throw WriteTimedOut(limit);
+        if (poll.result.typeId() == QMetaType::QString)
+            return poll.result.toString();
+        QEventLoop pause;
+        Pump(
+            this, kPollInterval, [] { return false; }, pause);
+        if (!self || !IsCurrent(ticket))
+            return std::nullopt;
+    }
 }
 
 std::optional<QString> BrowserView::WriteDocument(const QString& html) {
@@ -154,6 +189,8 @@ void BrowserView::ScrollToAnchor(const QString& anchor) {
 }
 
 bool BrowserView::AskHandler(const QUrl& url, bool isMainFrame, bool newWindow) {
+    if (pendingWrite_ != 0)
+        return false; // a document is still arriving: stay on it
     if (!handler_)
         return !newWindow;
     const QUrl shown = scripts::ShownUrl(url);

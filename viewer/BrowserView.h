@@ -105,6 +105,7 @@ private:
     NavigationHandler handler_;
     bool hasDocument_ = false;
     Ticket generation_ = 0;
+    Ticket pendingWrite_ = 0; // the render whose long document is still being written
 };
 
 } // namespace orvelle::viewer

@@ -60,16 +60,39 @@ QString JsStringLiteral(const QString& text) {
     return out;
 }
 
-QString WriteDocument(const QString& html) {
+QString WriteDocument(const QString& html, quint64 render) {
+    qsizetype cut = html.size() > kFirstPartCharacters ? kFirstPartCharacters : html.size();
+    if (cut < html.size() && html.at(cut - 1).isHighSurrogate())
+        --cut; // keep a surrogate pair together
     QString script;
-    script.reserve(html.size() + html.size() / 8 + 512);
-    script.append(u"(function(t){var d=document;d.open();d.write(t);d.close();(");
+    script.reserve(html.size() + html.size() / 8 + 1024);
+    script.append(u"(function(first,rest,render){var d=document,w=window;"
+                  "function finish(){if(w.__orvelleRender!==render)return;"
+                  "if(rest)d.write(rest);d.close();(");
     script.append(InsertBaseFunction());
     // A new document starts at its top, whatever the former one was scrolled to.
-    script.append(u")(d);window.scrollTo(0,0);return {name:d.title||d.URL};})(");
-    script.append(JsStringLiteral(html));
-    script.append(u")");
+    script.append(u")(d);w.scrollTo(0,0);"
+                  "w.__orvelleWritten={render:render,name:d.title||d.URL};}"
+                  "w.__orvelleRender=render;w.__orvelleWritten=null;d.open();d.write(first);"
+                  "if(!rest){finish();return {name:w.__orvelleWritten.name};}"
+                  "w.scrollTo(0,0);"
+                  // Let a frame show the first part, then write the rest.
+                  "var started=false;function go(){if(!started){started=true;finish();}}"
+                  "requestAnimationFrame(function(){setTimeout(go,0);});setTimeout(go,100);"
+                  "return {pending:true};})(");
+    script.append(JsStringLiteral(html.left(cut)));
+    script.append(u',');
+    script.append(JsStringLiteral(html.mid(cut)));
+    script.append(u',');
+    script.append(QString::number(render));
+    script.append(u')');
     return script;
+}
+
+QString WrittenDocumentName(quint64 render) {
+    return QStringLiteral("(function(r){var x=window.__orvelleWritten;"
+                          "return x&&x.render===r?x.name:null;})(%1)")
+        .arg(render);
 }
 
 QString ScrollToAnchor(const QString& anchor) {

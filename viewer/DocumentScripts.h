@@ -19,10 +19,21 @@ inline constexpr char kLinkBase[] = "http://orvelle.invalid/doc/";
 // `text` as a JavaScript string literal, quotes included; safe for any UTF-16 content.
 QString JsStringLiteral(const QString& text);
 
-// Replaces the document's content with `html` (open, one write, close), puts the link base in,
-// scrolls to the top and evaluates to the document's name: its title, or its address when it has
-// none.
-QString WriteDocument(const QString& html);
+// Documents longer than this are written in two parts: the first part is shown at once, the rest
+// follows in a task of its own, so the top of a long document appears without waiting for all
+// of it to be parsed and laid out.
+inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
+
+// Replaces the document's content with `html` (open, write, close), puts the link base in and
+// scrolls to the top. A short document is written at once and the script evaluates to
+// {name: <its title, or its address when it has none>}. A long one evaluates to {pending: true}
+// after its first part; WrittenDocumentName(render) then tells when the rest is in. A later
+// WriteDocument (another render) stops a pending rest from being written.
+QString WriteDocument(const QString& html, quint64 render);
+
+// Evaluates to the name of the document written by WriteDocument(..., render) once all of it
+// is in, or to null while it is not.
+QString WrittenDocumentName(quint64 render);
 
 // Scrolls the first element whose id or name is `anchor` into view (aligned to the top);
 // evaluates to true, or to false when no element bears that name.
