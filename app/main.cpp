@@ -3,6 +3,7 @@
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
+#include "platform/TerminationSignals.h"
 #include "resources/Pictures.h"
 #include "viewer/PrepareEngine.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    platform::QuitOnTerminationSignals(application);
     forms::Form2->showMaximized();
     const int result = application.exec();
     delete forms::AboutBox;

@@ -1,0 +1,53 @@
+#include "TerminationSignals.h"
+
+#include <QCoreApplication>
+
+#ifndef _WIN32
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace orvelle::platform {
+
+#ifdef _WIN32
+
+void QuitOnTerminationSignals(QCoreApplication&) {}
+
+#else
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte into the pipe, read on the GUI thread.
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+void QuitOnTerminationSignals(QCoreApplication& application) {
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [notifier] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
+        notifier->setEnabled(false);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+#endif
+
+} // namespace orvelle::platform
