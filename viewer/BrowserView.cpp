@@ -142,10 +142,13 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     if (!outcome.finished)
         throw WriteTimedOut(limit);
     const QVariantMap answer = outcome.result.toMap();
+    if (!answer.contains(QStringLiteral("name")) && !answer.contains(QStringLiteral("pending")))
+        throw BrowserError(QStringLiteral("The browser could not write the document"));
+    emit DocumentShown();
+    if (!self || !IsCurrent(ticket))
+        return std::nullopt;
     if (answer.contains(QStringLiteral("name")))
         return answer.value(QStringLiteral("name")).toString();
-    if (!answer.contains(QStringLiteral("pending")))
-        throw BrowserError(QStringLiteral("The browser could not write the document"));
 
     // The first part is on screen; wait for the rest. Until it is in, links in the part shown
     // lead nowhere: nothing may take the reader away from a document still arriving.

@@ -85,6 +85,8 @@ Q_SIGNALS:
     void NavigationHandlerFailed(const QString& message);
     // The view has a document to write into (after NavigateToBlank).
     void DocumentReady();
+    // A written document is on screen: all of a short one, the first part of a long one.
+    void DocumentShown();
 
 private:
     friend class GuardedPage;
