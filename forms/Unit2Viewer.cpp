@@ -21,9 +21,18 @@ namespace {
 // How long the first render waits for the browser's empty document.
 constexpr std::chrono::seconds FirstDocumentLimit{10};
 
+// The largest document the browser pane is given. A 20 MB document needs about 2 GB while
+// the engine takes it in; far larger ones would exhaust the machine rather than display.
+constexpr std::size_t LargestDocument = std::size_t{64} << 20;
+
 } // namespace
 
 void RenderHtml(const std::string& html, viewer::BrowserView& browser) {
+    if (html.size() > LargestDocument)
+        throw viewer::BrowserError(
+            QStringLiteral("The document is too large to display: %1 MB (the limit is %2 MB)")
+                .arg(html.size() >> 20)
+                .arg(LargestDocument >> 20));
     QPointer<viewer::BrowserView> view(&browser);
     const viewer::BrowserView::Ticket ticket = browser.BeginRender();
     DocumentLoading = true;

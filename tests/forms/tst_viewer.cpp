@@ -257,6 +257,21 @@ private slots:
         QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
     }
 
+    // A document past what the pane can take is refused with a message; the shown one stays.
+    void oversizedDocumentIsRefused() {
+        const QString status = Form().StatusPanelText(0);
+        const std::string huge((std::size_t{64} << 20) + 1, 'x');
+        try {
+            forms::RenderHtml(huge, View());
+            QFAIL("expected a refusal");
+        } catch (const std::exception& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("too large")));
+        }
+        QVERIFY(!forms::DocumentLoading);
+        QCOMPARE(Form().StatusPanelText(0), status);
+        QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
+    }
+
     void contentQueryFailureIsReported() {
         db::Database& database = forms::CustomerData->IBDatabase1;
         const std::string name = database.DatabaseName();
