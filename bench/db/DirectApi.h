@@ -3,19 +3,12 @@
 // The benchmark's baseline: the same work as the query object, written directly on the client
 // API with nothing but what the work needs.
 
-#include "db/ClientLibrary.h"
+#include "common/DirectContext.h"
 
 #include <cstdint>
 #include <string>
 
 namespace orvelle::bench {
-
-struct DirectContext {
-    const db::ClientApi& api;
-    isc_db_handle* database;
-    isc_tr_handle* transaction;
-    unsigned short dialect;
-};
 
 // Allocates and prepares `sql` (one integer parameter), executes it with `parameter`, fetches
 // every row and reads the columns idparent, id, childcount, name, orderview, idCONTENTS and

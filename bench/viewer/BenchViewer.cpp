@@ -175,11 +175,14 @@ TreeContents ReadTree(QTreeWidget& tree) {
         if (!item)
             continue;
         const store::TUzel& e = item->Entry();
-        contents.checksum += static_cast<std::uint32_t>(e.idparent) +
-                             static_cast<std::uint32_t>(e.id) +
-                             static_cast<std::uint32_t>(e.childcount) + e.name.size() +
-                             static_cast<std::uint32_t>(e.orderview) +
-                             static_cast<std::uint32_t>(e.idCONTENTS) + e.ISPAPKA;
+        // Field by field, as ReadRegisterRow adds them.
+        contents.checksum += static_cast<std::uint32_t>(e.idparent);
+        contents.checksum += static_cast<std::uint32_t>(e.id);
+        contents.checksum += static_cast<std::uint32_t>(e.childcount);
+        contents.checksum += e.name.size();
+        contents.checksum += static_cast<std::uint32_t>(e.orderview);
+        contents.checksum += static_cast<std::uint32_t>(e.idCONTENTS);
+        contents.checksum += static_cast<std::uint8_t>(e.ISPAPKA);
     }
     return contents;
 }

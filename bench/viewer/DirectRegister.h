@@ -3,19 +3,12 @@
 // The floor the viewer's tree load is measured against: the same register reads written
 // directly on the client API, with nothing but what the work needs.
 
-#include "db/ClientLibrary.h"
+#include "common/DirectContext.h"
 
 #include <cstdint>
 #include <string>
 
 namespace orvelle::bench {
-
-struct DirectContext {
-    const db::ClientApi& api;
-    isc_db_handle* database;
-    isc_tr_handle* transaction;
-    unsigned short dialect;
-};
 
 struct DirectReadResult {
     int rows = 0;
