@@ -49,6 +49,11 @@ BrowserError WriteTimedOut(std::chrono::milliseconds limit) {
             .arg(limit.count() / 1000));
 }
 
+BrowserError PageProcessEnded() {
+    return BrowserError(QStringLiteral("The browser's page process ended while the document "
+                                       "was being written; click the entry again to show it"));
+}
+
 } // namespace
 
 BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
@@ -72,7 +77,11 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
         }
     });
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus, int) { hasDocument_ = false; });
+            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                // The document went with the process; the next render starts a new one.
+                hasDocument_ = false;
+                ++pageProcessEnds_;
+            });
 }
 
 BrowserView::~BrowserView() = default;
@@ -118,11 +127,15 @@ BrowserView::ScriptOutcome BrowserView::RunAndWait(const QString& script,
                          });
     QEventLoop loop;
     shared->loop = &loop;
+    // A script whose page process dies never answers: stop waiting for it then.
+    const unsigned ends = pageProcessEnds_;
+    connect(page_, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
     Pump(
         this, limit, [&] { return shared->outcome.finished; }, loop);
     shared->loop = nullptr;
     ScriptOutcome outcome = shared->outcome;
     outcome.viewGone = !self;
+    outcome.pageProcessEnded = self && pageProcessEnds_ != ends && !outcome.finished;
     return outcome;
 }
 
@@ -139,6 +152,8 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     const ScriptOutcome outcome = RunAndWait(scripts::WriteDocument(html, ticket), limit);
     if (outcome.viewGone || !self || !IsCurrent(ticket))
         return std::nullopt;
+    if (outcome.pageProcessEnded)
+        throw PageProcessEnded();
     if (!outcome.finished)
         throw WriteTimedOut(limit);
     const QVariantMap answer = outcome.result.toMap();
@@ -164,6 +179,8 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         const ScriptOutcome poll = RunAndWait(scripts::WrittenDocumentName(ticket), left);
         if (poll.viewGone || !self || !IsCurrent(ticket))
             return std::nullopt;
+        if (poll.pageProcessEnded)
+            throw PageProcessEnded();
         if (!poll.finished)
             throw WriteTimedOut(limit);
         if (poll.result.typeId() == QMetaType::QString)

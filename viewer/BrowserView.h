@@ -99,6 +99,7 @@ private:
     struct ScriptOutcome {
         bool finished = false;
         bool viewGone = false;
+        bool pageProcessEnded = false; // the page's process died while we waited
         QVariant result;
     };
     ScriptOutcome RunAndWait(const QString& script, std::chrono::milliseconds limit);
@@ -107,7 +108,8 @@ private:
     NavigationHandler handler_;
     bool hasDocument_ = false;
     Ticket generation_ = 0;
-    Ticket pendingWrite_ = 0; // the render whose long document is still being written
+    Ticket pendingWrite_ = 0;      // the render whose long document is still being written
+    unsigned pageProcessEnds_ = 0; // how often the page's process died
 };
 
 } // namespace orvelle::viewer

@@ -12,6 +12,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 using namespace std::chrono_literals;
 using orvelle::viewer::BrowserError;
 using orvelle::viewer::BrowserView;
@@ -167,6 +171,28 @@ private slots:
         QVERIFY(guard.isNull());
         QVERIFY(!name.has_value());
     }
+
+#ifdef Q_OS_UNIX
+    // The page's process dies in the middle of a long write: the write fails at once with a
+    // message, and the next render brings up a new page process and shows its document.
+    void pageProcessDiesWhileWriting() {
+        const qint64 pid = view->page()->renderProcessPid();
+        QVERIFY(pid > 0);
+        QTimer::singleShot(50, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(BrowserError, view->WriteDocument(viewertest::CyrillicDocument(
+                                                   20 << 20, QStringLiteral("doomed"))));
+        QVERIFY2(clock.elapsed() < 10000, "the failed write was not noticed at once");
+        QVERIFY(!view->HasDocument());
+
+        view->NavigateToBlank();
+        QVERIFY(view->WaitForDocument(10s));
+        QCOMPARE(view->WriteDocument(QStringLiteral("<title>again</title><p>back</p>")).value(),
+                 QStringLiteral("again"));
+        QCOMPARE(BodyText(), QStringLiteral("back"));
+    }
+#endif
 
     void cleanupTestCase() {
         loads.reset();
