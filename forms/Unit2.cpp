@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -184,6 +185,7 @@ void TForm2::BuildPanes() {
                                QAbstractItemView::EditKeyPressed);
     TreeView1->setUniformRowHeights(true);
     TreeView1->viewport()->installEventFilter(this);
+    TreeView1->installEventFilter(this);
     treeLayout->addWidget(TreeView1);
 
     Panel2 = new QFrame(Splitter1);
@@ -243,13 +245,28 @@ void TForm2::SetStatusPanelText(int panel, const QString& text) {
 void TForm2::FormActivate() {}
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    // Every left click in the tree renders the selected entry, whatever lies under the mouse.
-    if (TreeView1 && watched == TreeView1->viewport() &&
-        event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        QPointer<QObject> viewport(watched);
+    if (!TreeView1)
+        return QMainWindow::eventFilter(watched, event);
+    bool render = false;
+    if (watched == TreeView1->viewport()) {
+        // Every left click in the tree renders the selected entry, whatever lies under the
+        // mouse; the second half of a double click (which opens a folder) renders nothing more.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+            secondClickOfDouble_ = true;
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            render = !secondClickOfDouble_;
+            secondClickOfDouble_ = false;
+        }
+    } else if (watched == TreeView1 && event->type() == QEvent::KeyPress) {
+        // Moving with the keyboard renders nothing; Enter opens the selected entry.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        render = key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    if (render) {
+        QPointer<QObject> alive(watched);
         Guarded([this] { TreeView1Click(); });
-        if (!viewport)
+        if (!alive)
             return true; // exit ran while the render waited: the tree is gone
     }
     return QMainWindow::eventFilter(watched, event);

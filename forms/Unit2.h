@@ -104,6 +104,7 @@ private:
     void ScrollToAnchor(const QString& url);
 
     QLabel* statusPanels_[3] = {};
+    bool secondClickOfDouble_ = false;
     std::unique_ptr<viewer::DocumentPrinter> printer_;
 };
 

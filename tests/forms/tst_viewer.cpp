@@ -233,6 +233,28 @@ private slots:
         QCOMPARE(Mark(), QStringLiteral("folder"));
     }
 
+    // A double click (which opens a folder) renders once; Enter renders the selected entry.
+    void doubleClickRendersOnceAndEnterRenders() {
+        ClickItem(1);
+        QSignalSpy shown(&View(), &viewer::BrowserView::DocumentShown);
+        QTreeWidget* tree = Form().TreeView1;
+        QTreeWidgetItem* item = ItemById(2);
+        const QPoint at = tree->visualItemRect(item).center();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+        formstest::Pump(100);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(Form().StatusPanelText(0), QStringLiteral("Folder page"));
+
+        tree->setCurrentItem(ItemById(1));
+        formstest::Pump(50);
+        QCOMPARE(shown.count(), 1); // moving renders nothing
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(shown.count(), 2);
+        QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
+    }
+
     void twentyMegabyteContent() {
         QElapsedTimer timer;
         timer.start();
