@@ -1,0 +1,168 @@
+// Links in a shown document, clicked with the mouse in the main window: an in-document link
+// scrolls and shows its address, a link that would leave is refused and reported, and a render
+// that failed does not leave links free to lead away.
+#include "FormsTestSupport.h"
+
+#include "forms/ErrorDisplay.h"
+#include "forms/RegisterTreeItem.h"
+#include "forms/Unit2.h"
+#include "kvdbuild/Cp1251.h"
+#include "kvdbuild/KvdBuilder.h"
+#include "kvdbuild/Register.h"
+#include "viewer/BrowserView.h"
+
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <csignal>
+#include <memory>
+
+using namespace orvelle;
+using formstest::RecordingDialogs;
+using kvdbuild::Cp1251;
+
+namespace {
+
+std::string LinksPage() {
+    std::string page = "<html><head><title>Links</title></head><body>"
+                       "<p id=\"mark\">links</p>"
+                       "<p><a id=\"toSection\" href=\"#" +
+                       Cp1251(u8"Раздел 1") +
+                       "\">section</a> <a id=\"toOther\" href=\"other.htm\">other</a></p>";
+    for (int i = 0; i < 200; ++i)
+        page += "<p>filler</p>";
+    return page + "<h2><a name=\"" + Cp1251(u8"Раздел 1") + "\">" + Cp1251(u8"Раздел 1") +
+           "</a></h2><p>end</p></body></html>";
+}
+
+void BuildLinksLibrary(const std::string& path) {
+    auto builder = kvdbuild::KvdBuilder::Create(path);
+    kvdbuild::CreateRegisterTables(builder, true);
+    kvdbuild::AddRegisterRows(builder,
+                              {{0, 1, 0, "Links", 1, 101, 0, 1}, {0, 2, 0, "Big", 2, 102, 0, 1}});
+    kvdbuild::AddContent(builder, 101, LinksPage());
+    std::string big = "<html><body>";
+    for (int i = 0; i < 80000; ++i)
+        big += "<p>" + std::string(100, '\xC6') + "</p>";
+    kvdbuild::AddContent(builder, 102, big + "</body></html>");
+    builder.Close();
+}
+
+QTreeWidgetItem* ItemById(std::int32_t id) {
+    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it)
+        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id)
+            return *it;
+    return nullptr;
+}
+
+} // namespace
+
+class LinksTest : public QObject {
+    Q_OBJECT
+
+    fixtures::TempDir folder_;
+    std::unique_ptr<formstest::CurrentDirectory> cwd_;
+    std::unique_ptr<RecordingDialogs> dialogs_;
+    std::unique_ptr<formstest::MainWindow> window_;
+
+    viewer::BrowserView& View() { return *forms::Form2->WebBrowser1; }
+    int ScrollY() { return formstest::Eval(View(), QStringLiteral("window.scrollY")).toInt(); }
+    QString Mark() {
+        return formstest::Eval(View(), QStringLiteral("document.getElementById('mark') ? "
+                                                      "document.getElementById('mark').textContent"
+                                                      " : '<none>'"))
+            .toString();
+    }
+
+    void ClickEntry(std::int32_t id) {
+        QTreeWidget* tree = forms::Form2->TreeView1;
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(ItemById(id)).center());
+    }
+
+    // A real mouse click on the element with this id, in the page's coordinates.
+    void ClickLink(const QString& id) {
+        const QVariantList box =
+            formstest::Eval(View(),
+                            QStringLiteral("(function(){var r=document.getElementById('%1')"
+                                           ".getBoundingClientRect();"
+                                           "return [r.left+r.width/2,r.top+r.height/2];})()")
+                                .arg(id))
+                .toList();
+        QCOMPARE(box.size(), 2);
+        QTest::mouseClick(View().focusProxy(), Qt::LeftButton, {},
+                          QPoint(box[0].toInt(), box[1].toInt()));
+    }
+
+    void ClickSectionLinkAndExpectItRefused() {
+        forms::Form2->SetStatusPanelText(1, QString());
+        QCOMPARE(ScrollY(), 0);
+        ClickLink(QStringLiteral("toSection"));
+        QTRY_COMPARE(forms::Form2->StatusPanelText(1), QStringLiteral("about:blank#Раздел 1"));
+        QTRY_VERIFY(ScrollY() > 0);
+        QCOMPARE(Mark(), QStringLiteral("links")); // still the same document
+    }
+
+private slots:
+    void initTestCase() {
+        const std::string library = folder_.File("links.kvd");
+        BuildLinksLibrary(library);
+        cwd_ =
+            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        formstest::UseRegistry(folder_.File("machine.reg"),
+                               formstest::RegistryText(formstest::PathValueLine(library)));
+        dialogs_ = std::make_unique<RecordingDialogs>();
+        window_ = std::make_unique<formstest::MainWindow>();
+        forms::Form2->showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(forms::Form2));
+    }
+
+    void inDocumentLinkScrollsAndShowsItsAddress() {
+        ClickEntry(1);
+        QCOMPARE(Mark(), QStringLiteral("links"));
+        ClickSectionLinkAndExpectItRefused();
+        QVERIFY(dialogs_->messages.isEmpty());
+    }
+
+    void linkLeavingTheDocumentIsRefusedAndReported() {
+        ClickEntry(1); // back to the top
+        ClickLink(QStringLiteral("toOther"));
+        QTRY_COMPARE(forms::Form2->StatusPanelText(1), QStringLiteral("about:other.htm"));
+        QTRY_COMPARE(dialogs_->messages.size(), 1);
+        QCOMPARE(dialogs_->messages[0].caption, forms::ApplicationTitle());
+        QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
+        QVERIFY(dialogs_->messages[0].text.contains(QStringLiteral("about:other.htm")));
+        QCOMPARE(Mark(), QStringLiteral("links"));
+        dialogs_->messages.clear();
+    }
+
+    // The page's process dies while a long document is written: the failure is shown, the flag
+    // is down again, and links of the next document are refused as before.
+    void linksAfterAFailedRender() {
+        const qint64 pid = View().page()->renderProcessPid();
+        QVERIFY(pid > 0);
+        QTimer::singleShot(30, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+        ClickEntry(2);
+        QCOMPARE(dialogs_->messages.size(), 1);
+        QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
+        QVERIFY(!forms::DocumentLoading);
+        dialogs_->messages.clear();
+
+        ClickEntry(1);
+        QCOMPARE(Mark(), QStringLiteral("links"));
+        QCOMPARE(forms::Form2->StatusPanelText(0), QStringLiteral("Links"));
+        ClickSectionLinkAndExpectItRefused();
+        QVERIFY(dialogs_->messages.isEmpty());
+    }
+
+    void cleanupTestCase() {
+        window_.reset();
+        dialogs_.reset();
+        cwd_.reset();
+    }
+};
+
+FORMS_TEST_MAIN(LinksTest)
+
+#include "tst_links.moc"
