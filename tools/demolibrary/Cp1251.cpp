@@ -1,27 +1,16 @@
 #include "Cp1251.h"
 
-#include <QStringDecoder>
+#include "platform/AnsiText.h"
 
 namespace orvelle::demolibrary {
 
-Cp1251Encoder::Cp1251Encoder() : encoder_("windows-1251", QStringConverter::Flag::Stateless) {
-    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
-    if (!encoder_.isValid() || !decoder.isValid())
-        throw EncodingError("this system has no Windows-1251 text converter (Qt without ICU?)");
+Cp1251Encoder::Cp1251Encoder() {
     // The characters the code page has are exactly those its 256 bytes decode to.
     for (int byte = 0; byte < 256; ++byte) {
         const char c = static_cast<char>(byte);
-        const QString decoded = decoder.decode(QByteArrayView(&c, 1));
-        if (decoded.size() == 1 && decoded[0] != QChar::ReplacementCharacter)
-            representable_[decoded[0].unicode()] = true;
+        const QString decoded = platform::FromAnsi(std::string_view(&c, 1));
+        representable_[decoded[0].unicode()] = true;
     }
-}
-
-std::string Cp1251Encoder::EncodeRun(QStringView run) {
-    const QByteArray bytes = encoder_.encode(run);
-    if (encoder_.hasError() || bytes.size() != run.size())
-        throw EncodingError("the Windows-1251 converter failed on a representable text");
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 std::string Cp1251Encoder::EncodeStrict(const QString& text) {
@@ -36,7 +25,7 @@ std::string Cp1251Encoder::EncodeStrict(const QString& text) {
                 " has no Windows-1251 byte");
         }
     }
-    return EncodeRun(text);
+    return platform::ToAnsi(text);
 }
 
 std::string Cp1251Encoder::EncodeHtml(const QString& text) {
@@ -46,7 +35,7 @@ std::string Cp1251Encoder::EncodeHtml(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (Representable(text[i].unicode()))
             continue;
-        out += EncodeRun(QStringView(text).sliced(runStart, i - runStart));
+        out += platform::ToAnsi(text.sliced(runStart, i - runStart));
         char32_t code = text[i].unicode();
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             code = QChar::surrogateToUcs4(text[i], text[i + 1]);
@@ -55,7 +44,7 @@ std::string Cp1251Encoder::EncodeHtml(const QString& text) {
         out += "&#" + std::to_string(static_cast<unsigned long>(code)) + ";";
         runStart = i + 1;
     }
-    out += EncodeRun(QStringView(text).sliced(runStart));
+    out += platform::ToAnsi(text.sliced(runStart));
     return out;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringEncoder>
 
 #include <array>
 #include <stdexcept>
@@ -15,10 +14,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Turns Unicode text into the Windows-1251 bytes the library stores.
+// Turns Unicode text into the Windows-1251 bytes the library stores, through the same
+// conversion the viewer reads them back with.
 class Cp1251Encoder {
 public:
-    // Throws EncodingError when the system has no Windows-1251 converter.
     Cp1251Encoder();
 
     // Whether the character has a Windows-1251 byte of its own.
@@ -33,9 +32,6 @@ public:
     std::string EncodeHtml(const QString& text);
 
 private:
-    std::string EncodeRun(QStringView run);
-
-    QStringEncoder encoder_;
     std::array<bool, 0x10000> representable_{};
 };
 
