@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
@@ -118,6 +119,13 @@ QStringList TreeListing() {
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         ListItem(tree->topLevelItem(i), 0, lines);
     return lines;
+}
+
+QTreeWidgetItem* ItemById(std::int32_t id) {
+    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it)
+        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id)
+            return *it;
+    return nullptr;
 }
 
 bool AnyExpanded() {

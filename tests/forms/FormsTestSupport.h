@@ -15,11 +15,13 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstdint>
 #include <string>
 
 namespace orvelle::viewer {
 class BrowserView;
 }
+class QTreeWidgetItem;
 
 namespace formstest {
 
@@ -86,6 +88,9 @@ public:
 
 // "F 2 name" / "D 6 name" lines of the tree, two spaces per level, depth first.
 QStringList TreeListing();
+// The tree item made from the register entry with this id, or nullptr.
+QTreeWidgetItem* ItemById(std::int32_t id);
+
 // Whether any item of the tree is expanded.
 bool AnyExpanded();
 

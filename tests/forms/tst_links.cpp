@@ -19,6 +19,7 @@
 #include <memory>
 
 using namespace orvelle;
+using formstest::ItemById;
 using formstest::RecordingDialogs;
 using kvdbuild::Cp1251;
 
@@ -47,13 +48,6 @@ void BuildLinksLibrary(const std::string& path) {
         big += "<p>" + std::string(100, '\xC6') + "</p>";
     kvdbuild::AddContent(builder, 102, big + "</body></html>");
     builder.Close();
-}
-
-QTreeWidgetItem* ItemById(std::int32_t id) {
-    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it)
-        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id)
-            return *it;
-    return nullptr;
 }
 
 } // namespace

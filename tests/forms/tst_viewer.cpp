@@ -19,6 +19,7 @@
 #include <memory>
 
 using namespace orvelle;
+using formstest::ItemById;
 using formstest::RecordingDialogs;
 using kvdbuild::Cp1251;
 
@@ -64,14 +65,6 @@ void BuildViewerLibrary(const std::string& path) {
     big += "<p id=\"mark\">end</p></body></html>";
     kvdbuild::AddContent(builder, 103, big);
     builder.Close();
-}
-
-QTreeWidgetItem* ItemById(std::int32_t id) {
-    QTreeWidgetItemIterator it(forms::Form2->TreeView1);
-    for (; *it; ++it)
-        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id)
-            return *it;
-    return nullptr;
 }
 
 QImage Normalised(const QPixmap& pixmap) {
