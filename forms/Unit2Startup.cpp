@@ -3,8 +3,8 @@
 
 #include "StartupSources.h"
 #include "Unit3.h"
-#include "db/Errors.h"
 #include "UserDialogs.h"
+#include "db/Errors.h"
 #include "platform/AnsiText.h"
 #include "platform/MachineRegistry.h"
 #include "platform/StartupFiles.h"
