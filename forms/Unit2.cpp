@@ -43,6 +43,7 @@ QToolButton* AddButton(QToolBar* bar, QAction* action, const QString& name) {
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
     button->setObjectName(name);
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setFixedSize(23, 22);
     return button;
 }
 
@@ -127,12 +128,17 @@ void TForm2::BuildToolbars() {
         bar->setFloatable(false);
         bar->setIconSize(QSize(16, 16));
         bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; background: transparent; }"));
+        bar->setStyleSheet(QStringLiteral(
+            "QToolBar { border: 0px; background: transparent; padding: 0px; spacing: 0px; }"));
+        bar->setContentsMargins(0, 0, 0, 0);
+        bar->layout()->setContentsMargins(0, 0, 0, 0);
+        bar->layout()->setSpacing(0);
         bar->setFixedHeight(22);
         return bar;
     };
 
     ToolBar3 = makeBar("ToolBar3");
+    ToolBar3->setFixedWidth(46);
     ToolButton11 = AddButton(ToolBar3, N3, "ToolButton11"); // takes caption and picture from N3
     auto* exitAction = new QAction(images.Icon(9), QString(), this);
     exitAction->setToolTip(QStringLiteral("Выход"));
@@ -142,6 +148,7 @@ void TForm2::BuildToolbars() {
     ToolButton11->setToolTip(QString()); // N3 has no hint
 
     ToolBar4 = makeBar("ToolBar4");
+    ToolBar4->setFixedWidth(48);
     auto* printAction = new QAction(images.Icon(4), QString(), this);
     printAction->setToolTip(QStringLiteral("Печать"));
     connect(printAction, &QAction::triggered, this,
