@@ -7,6 +7,7 @@
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
+#include "viewer/WaitCursor.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -47,19 +48,10 @@ private:
     QList<QTreeWidgetItem*> topLevel_;
 };
 
-// A wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 } // namespace
 
 void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem) {
-    WaitCursor wait;
+    viewer::WaitCursor wait;
     TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
     store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
 }

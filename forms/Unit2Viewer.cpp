@@ -7,6 +7,7 @@
 #include "viewer/BrowserView.h"
 #include "viewer/DecodeAnchor.h"
 #include "viewer/DocumentPrinter.h"
+#include "viewer/WaitCursor.h"
 
 #include <QUrl>
 
@@ -35,6 +36,7 @@ void RenderHtml(const std::string& html, viewer::BrowserView& browser) {
                 .arg(LargestDocument >> 20));
     QPointer<viewer::BrowserView> view(&browser);
     const viewer::BrowserView::Ticket ticket = browser.BeginRender();
+    const viewer::WaitCursor busy(Qt::BusyCursor); // the document can be read while it arrives
     DocumentLoading = true;
     try {
         if (!browser.HasDocument())

@@ -2,6 +2,7 @@
 
 #include "BrowserError.h"
 #include "BrowserView.h"
+#include "WaitCursor.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -101,6 +102,7 @@ void DocumentPrinter::PrintTo(QPrinter& printer) {
 QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
     RequireDocument();
     Busy busy(printing_);
+    WaitCursor wait;
     struct Shared {
         bool done = false;
         QByteArray pdf;
@@ -132,6 +134,7 @@ QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
 
 void DocumentPrinter::Rasterise(QPrinter& printer) {
     Busy busy(printing_);
+    WaitCursor wait;
     if (printer.resolution() > kResolution)
         printer.setResolution(kResolution);
     BrowserView* view = view_.data();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QApplication>
+
+namespace orvelle::viewer {
+
+// The application's cursor shows `shape` for as long as this lives.
+class WaitCursor {
+public:
+    explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) {
+        QApplication::setOverrideCursor(shape);
+    }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace orvelle::viewer
