@@ -10,6 +10,7 @@
 #include "db/Transaction.h"
 #include "fixtures/Databases.h"
 #include "fixtures/TempDir.h"
+#include "store/RegisterQueries.h"
 
 #include <cstdint>
 #include <string>
@@ -39,14 +40,8 @@ struct Connection {
         }
     }
 
-    // The children query, left open on its first row.
-    void OpenChildren(std::int32_t parent) {
-        SetText({"SELECT *", "FROM B_REESTR_DOC", "WHERE IDPARENT = :paretq AND NEEDSHOW<>0",
-                 "order by orderview"});
-        query.ParamByName("paretq").SetAsInteger(parent);
-        query.Open();
-        query.First();
-    }
+    // The program's children query, left open on its first row.
+    void OpenChildren(std::int32_t parent) { store::OpenChildrenQuery(query, parent); }
 
     // The ids of the rows from the current one to the end.
     std::vector<std::int32_t> ReadIds() {
@@ -65,15 +60,9 @@ struct Connection {
         return ids;
     }
 
-    // The content query: the first row's CONTENTS, then closed.
+    // The program's content query: the first row's CONTENTS, then closed.
     std::string Content(std::int32_t contentId) {
-        SetText({"SELECT B_DOC_CONTENTS.contents", "FROM B_DOC_CONTENTS,B_REESTR_DOC",
-                 "WHERE B_DOC_CONTENTS.ID = :paretq "});
-        query.ParamByName("paretq").SetAsInteger(contentId);
-        query.Open();
-        std::string text = query.FieldByName("CONTENTS").AsString();
-        query.Close();
-        return text;
+        return store::ReadDocumentContent(query, contentId);
     }
 };
 
