@@ -169,6 +169,10 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
             Find(key->modifiers().testFlag(Qt::ShiftModifier));
             return true;
         }
+        if (key->key() == Qt::Key_Escape) {
+            Close();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
