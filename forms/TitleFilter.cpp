@@ -1,6 +1,7 @@
 #include "TitleFilter.h"
 
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace orvelle::forms {
@@ -18,8 +19,9 @@ TitleFilter::TitleFilter(QTreeWidget* tree, QWidget* parent) : QLineEdit(parent)
     connect(model, &QAbstractItemModel::rowsInserted, this, stale);
     connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
         nodes_.clear();
-        expandedBefore_.clear(); // some of them may be gone
+        openedByFilter_.clear(); // some of them may be gone
     });
+    connect(tree, &QTreeWidget::itemExpanded, this, &TitleFilter::Opened);
     connect(model, &QAbstractItemModel::rowsMoved, this, stale);
     connect(model, &QAbstractItemModel::dataChanged, this, stale);
     connect(model, &QAbstractItemModel::modelReset, this, &TitleFilter::Forget);
@@ -33,6 +35,10 @@ QString TitleFilter::Fold(const QString& text) {
 
 void TitleFilter::BuildIndex() {
     nodes_.clear();
+    children_.clear();
+    childStart_.clear();
+    topLevel_.clear();
+    nodeOf_.clear();
     if (!tree_)
         return;
     // Depth first, without recursion: registers can be deep.
@@ -52,6 +58,25 @@ void TitleFilter::BuildIndex() {
         for (int i = next.item->childCount() - 1; i >= 0; --i)
             stack.push_back({next.item->child(i), index});
     }
+    // Each entry's children, in display order, as one array cut into runs.
+    const std::size_t count = nodes_.size();
+    childStart_.assign(count + 1, 0);
+    for (const Node& node : nodes_)
+        if (node.parent >= 0)
+            ++childStart_[node.parent + 1];
+    for (std::size_t i = 0; i < count; ++i)
+        childStart_[i + 1] += childStart_[i];
+    children_.resize(childStart_[count]);
+    std::vector<int> filled(childStart_.begin(), childStart_.end() - 1);
+    nodeOf_.reserve(static_cast<qsizetype>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const int parent = nodes_[i].parent;
+        if (parent >= 0)
+            children_[filled[parent]++] = static_cast<int>(i);
+        else
+            topLevel_.push_back(static_cast<int>(i));
+        nodeOf_.insert(nodes_[i].item, static_cast<int>(i));
+    }
 }
 
 void TitleFilter::Apply(const QString& text) {
@@ -63,38 +88,67 @@ void TitleFilter::Apply(const QString& text) {
     }
     if (nodes_.empty())
         BuildIndex();
-    if (!filtering_) {
-        filtering_ = true;
-        expandedBefore_.clear();
-        for (const Node& node : nodes_)
-            if (node.item->childCount() > 0 && node.item->isExpanded())
-                expandedBefore_.push_back(node.item);
-    }
+    filtering_ = true;
 
     // Children come after their parent: walking backwards settles every subtree before the
     // entry that holds it.
     const QString needle = Fold(text);
     const std::size_t count = nodes_.size();
-    std::vector<char> shown(count, 0), holdsMatch(count, 0);
+    shown_.assign(count, 0);
+    holdsMatch_.assign(count, 0);
+    std::size_t matches = 0;
     for (std::size_t i = count; i-- > 0;) {
         const Node& node = nodes_[i];
-        if (holdsMatch[i] || node.name.contains(needle))
-            shown[i] = 1;
-        if (shown[i] && node.parent >= 0)
-            holdsMatch[node.parent] = 1;
-    }
-    // Only entries whose folder stays visible need a change: a hidden folder hides all of it.
-    for (std::size_t i = 0; i < count; ++i) {
-        Node& node = nodes_[i];
-        if (node.parent >= 0 && !shown[node.parent])
-            continue;
-        if (node.shown != static_cast<bool>(shown[i])) {
-            node.item->setHidden(!shown[i]);
-            node.shown = shown[i];
+        if (node.name.contains(needle)) {
+            shown_[i] = 1;
+            ++matches;
+        } else if (holdsMatch_[i]) {
+            shown_[i] = 1;
         }
-        if (shown[i] && node.item->isExpanded() != static_cast<bool>(holdsMatch[i]))
-            node.item->setExpanded(holdsMatch[i]);
+        if (shown_[i] && node.parent >= 0)
+            holdsMatch_[node.parent] = 1;
     }
+    openToMatches_ = matches <= kOpenLimit;
+    Show(topLevel_);
+}
+
+void TitleFilter::Show(const std::vector<int>& start) {
+    // Only what can be seen is brought up to date: the entries of the top level and of open
+    // folders. A folder opened later gets its turn then (see Opened).
+    const QScopedValueRollback<bool> busy(showing_, true);
+    std::vector<int> stack(start.rbegin(), start.rend());
+    while (!stack.empty()) {
+        const int i = stack.back();
+        stack.pop_back();
+        Node& node = nodes_[i];
+        const bool shown = shown_[i];
+        if (node.shown != shown) {
+            node.item->setHidden(!shown);
+            node.shown = shown;
+        }
+        if (!shown || childStart_[i] == childStart_[i + 1])
+            continue;
+        bool open = node.item->isExpanded();
+        if (!open && openToMatches_ && holdsMatch_[i]) {
+            node.item->setExpanded(true);
+            openedByFilter_.push_back(node.item);
+            open = true;
+        }
+        if (open)
+            for (int c = childStart_[i + 1]; c-- > childStart_[i];)
+                stack.push_back(children_[c]);
+    }
+}
+
+void TitleFilter::Opened(QTreeWidgetItem* item) {
+    if (!filtering_ || showing_ || nodes_.empty())
+        return;
+    const auto found = nodeOf_.constFind(item);
+    if (found == nodeOf_.constEnd())
+        return;
+    const int i = *found;
+    Show(std::vector<int>(children_.begin() + childStart_[i],
+                          children_.begin() + childStart_[i + 1]));
 }
 
 void TitleFilter::Restore() {
@@ -108,20 +162,27 @@ void TitleFilter::Restore() {
             node.item->setHidden(false);
             node.shown = true;
         }
-    tree_->collapseAll();
-    for (QTreeWidgetItem* item : expandedBefore_)
-        item->setExpanded(true);
-    expandedBefore_.clear();
+    // The folders the filter opened close again; those the reader had open stay open.
+    for (QTreeWidgetItem* item : openedByFilter_)
+        item->setExpanded(false);
+    openedByFilter_.clear();
     if (QTreeWidgetItem* current = tree_->currentItem())
         tree_->scrollToItem(current);
 }
 
 void TitleFilter::Forget() {
     nodes_.clear();
-    expandedBefore_.clear();
+    openedByFilter_.clear();
     filtering_ = false;
     const QSignalBlocker quiet(this);
     clear();
+}
+
+void TitleFilter::focusInEvent(QFocusEvent* event) {
+    // The reader is about to type: index the tree now rather than on the first letter.
+    if (nodes_.empty())
+        BuildIndex();
+    QLineEdit::focusInEvent(event);
 }
 
 void TitleFilter::keyPressEvent(QKeyEvent* event) {

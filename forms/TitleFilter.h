@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -12,8 +13,12 @@ namespace orvelle::forms {
 
 // The filter field above the tree: while it holds a text, the tree shows only the entries
 // whose names contain it (case and «ё»/«е» do not matter) together with the folders above
-// them, opened so that every match can be seen. Emptying the field brings the whole tree
-// back with the branches open as they were before filtering began.
+// them. When there are few matches (kOpenLimit) their folders are opened so that all of them
+// can be seen; with more, the folders stay as they are until the text narrows them down.
+// Emptying the field brings the whole tree back, the folders opened as before.
+//
+// On a large register only what can be seen is touched on each keystroke: the top level and
+// the open folders; a folder opened while filtering is filtered as it opens.
 //
 // Filtering only hides and opens items; it never selects, clicks or renders anything.
 class TitleFilter : public QLineEdit {
@@ -28,7 +33,11 @@ public:
     // Filters by `text` at once (typing in the field does the same).
     void Apply(const QString& text);
 
+    // Up to this many matches, the folders holding them are opened.
+    static constexpr std::size_t kOpenLimit = 300;
+
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -40,13 +49,24 @@ private:
     };
 
     void BuildIndex();
+    // Brings the entries `start` and what can be seen below them to the current filter.
+    void Show(const std::vector<int>& start);
+    void Opened(QTreeWidgetItem* item);
     void Forget();
     void Restore();
 
     QPointer<QTreeWidget> tree_;
     std::vector<Node> nodes_; // the tree depth first; empty when it has to be rebuilt
+    std::vector<int> topLevel_;
+    std::vector<int> childStart_; // children of node i: children_[childStart_[i] ..
+    std::vector<int> children_;   //                                  childStart_[i + 1])
+    QHash<QTreeWidgetItem*, int> nodeOf_;
+    std::vector<char> shown_;      // by the current text: the entry is shown
+    std::vector<char> holdsMatch_; // by the current text: something below it matches
+    bool openToMatches_ = false;
     bool filtering_ = false;
-    std::vector<QTreeWidgetItem*> expandedBefore_;
+    bool showing_ = false;
+    std::vector<QTreeWidgetItem*> openedByFilter_;
 };
 
 } // namespace orvelle::forms
