@@ -31,6 +31,7 @@ namespace orvelle::forms {
 class BrowserContextMenu;
 class DocumentHistory;
 class FindBar;
+class PrintZoom;
 class TitleFilter;
 class ZoomControl;
 
@@ -80,6 +81,7 @@ public:
     QToolButton* ToolButton13 = nullptr; // back
     QToolButton* ToolButton14 = nullptr; // forward
     ZoomControl* Zoom1 = nullptr;
+    PrintZoom* PrintZoom1 = nullptr;
     BrowserContextMenu* BrowserMenu1 = nullptr;
 
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).

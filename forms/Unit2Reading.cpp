@@ -4,6 +4,7 @@
 #include "BrowserContextMenu.h"
 #include "DocumentHistory.h"
 #include "FindBar.h"
+#include "PrintZoom.h"
 #include "TitleFilter.h"
 #include "ToolBarLook.h"
 #include "ZoomControl.h"
@@ -29,6 +30,8 @@ void TForm2::BuildReadingAids() {
     static_cast<QBoxLayout*>(ControlBar1->layout())->insertWidget(2, ToolBar5);
 
     Zoom1 = new ZoomControl(this, WebBrowser1);
+    PrintZoom1 = new PrintZoom(this, WebBrowser1);
+    connect(Zoom1, &ZoomControl::Changed, PrintZoom1, &PrintZoom::Apply);
     BrowserMenu1 =
         new BrowserContextMenu(WebBrowser1, {FindBar1->OpenAction(), [this] { N4Click(); },
                                              [this] { ToolButton2Click(); }});

@@ -3,6 +3,7 @@
 
 #include "DocumentHistory.h"
 #include "FindBar.h"
+#include "PrintZoom.h"
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
@@ -75,6 +76,8 @@ void TForm2::TreeView1Click() {
         History1->DocumentOpened(selected);
         FindBar1->DocumentChanged();
         RenderHtml(text, *WebBrowser1);
+        if (PrintZoom1)
+            PrintZoom1->Apply();
     }
 }
 

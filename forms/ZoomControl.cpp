@@ -64,6 +64,7 @@ void ZoomControl::SetFactor(double factor) {
     factor = std::clamp(factor, kSmallest, kLargest);
     browser_->setZoomFactor(factor);
     ReadingSettings().setValue(QLatin1String(SettingsKey), factor);
+    emit Changed(factor);
 }
 
 void ZoomControl::ZoomIn() {

@@ -36,6 +36,9 @@ public:
     // Where the factor is kept: group and key in the user's settings.
     static const char* const SettingsKey;
 
+Q_SIGNALS:
+    void Changed(double factor);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -2,9 +2,12 @@
 // across a restart, and the document's own menu. Real library, real browser view, offscreen.
 #include "FormsTestSupport.h"
 
+#include "fixtures/Databases.h"
+
 #include "forms/BrowserContextMenu.h"
 #include "forms/DocumentHistory.h"
 #include "forms/FindBar.h"
+#include "forms/PrintZoom.h"
 #include "forms/TitleFilter.h"
 #include "forms/Unit2.h"
 #include "forms/ZoomControl.h"
@@ -12,11 +15,17 @@
 #include "kvdbuild/KvdBuilder.h"
 #include "kvdbuild/Register.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentPrinter.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEnginePage>
@@ -332,9 +341,60 @@ private slots:
         Form().FindBar1->Close();
     }
 
+    void printUsesTheZoomOnlyWhenPageSetupAsks() {
+        ClickItem(1);
+        QCOMPARE(Mark(), QStringLiteral("sections"));
+        Form().Zoom1->SetFactor(2.0);
+        viewer::DocumentPrinter printer(&View());
+        const auto pages = [&] {
+            QPrinter pdf(QPrinter::ScreenResolution);
+            pdf.setOutputFormat(QPrinter::PdfFormat);
+            pdf.setOutputFileName(QString::fromStdString(folder_.File("print.pdf")));
+            printer.PrintTo(pdf);
+            const QString pdfText =
+                QString::fromLatin1(fixtures::ReadFile(folder_.File("print.pdf")));
+            return static_cast<int>(
+                pdfText.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+        };
+        const int plain = pages();
+        QVERIFY(plain > 0);
+        QVERIFY(!Form().PrintZoom1->Enabled());
+
+        // The page setup dialog carries the choice; ticking it makes prints follow the zoom.
+        bool ticked = false;
+        QTimer::singleShot(200, [&] {
+            auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("PrintAtViewZoom"));
+            if (box && box->text() == QStringLiteral("Печатать в масштабе просмотра")) {
+                box->setChecked(true);
+                ticked = true;
+            }
+            dialog->accept();
+        });
+        Form().N9Click();
+        QVERIFY(ticked);
+        QVERIFY(Form().PrintZoom1->Enabled());
+        formstest::Pump(100);
+        const int zoomed = pages();
+        QVERIFY2(zoomed >= plain * 3 / 2,
+                 qPrintable(QStringLiteral("%1 pages, then %2").arg(plain).arg(zoomed)));
+        QTRY_COMPARE(formstest::Eval(View(), QStringLiteral("document.documentElement.style.zoom"))
+                         .toString(),
+                     QString());
+
+        Form().PrintZoom1->SetEnabled(false);
+        formstest::Pump(100);
+        QCOMPARE(pages(), plain);
+        Form().Zoom1->Reset();
+    }
+
     // Last: it restarts the window.
     void zoomIsKeptAcrossARestart() {
         forms::ZoomControl& zoom = *Form().Zoom1;
+        Form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Form()));
         QTest::keyClick(&Form(), Qt::Key_0, Qt::ControlModifier);
         QCOMPARE(zoom.Factor(), 1.0);
         QTest::keyClick(&Form(), Qt::Key_Plus, Qt::ControlModifier);
