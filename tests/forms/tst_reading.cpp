@@ -214,6 +214,13 @@ private slots:
         QVERIFY(bar.isHidden());
         QCOMPARE(bar.CountText(), QString());
         QCOMPARE(Mark(), QStringLiteral("sections"));
+        // Escape in the document closes the bar too; elsewhere it is left alone.
+        QTest::keyClick(&Form(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar.isVisible());
+        ClickInDocument(QStringLiteral("mark"));
+        QTRY_VERIFY(View().focusProxy()->hasFocus());
+        QTest::keyClick(View().focusProxy(), Qt::Key_Escape);
+        QVERIFY(bar.isHidden());
         QVERIFY(dialogs_->log.isEmpty());
     }
 
