@@ -33,6 +33,10 @@ QString TitleFilter::Fold(const QString& text) {
     return folded;
 }
 
+// Items are reached through the view's model indexes by row, never through the items
+// themselves: an item finds its own row by searching its parent's children, which on a folder
+// of 100,000 entries costs more than all the rest.
+
 void TitleFilter::BuildIndex() {
     nodes_.clear();
     children_.clear();
@@ -41,22 +45,29 @@ void TitleFilter::BuildIndex() {
     nodeOf_.clear();
     if (!tree_)
         return;
+    const QAbstractItemModel* model = tree_->model();
     // Depth first, without recursion: registers can be deep.
     struct Pending {
         QTreeWidgetItem* item;
         int parent;
+        int row;
+        QModelIndex parentIndex;
     };
     std::vector<Pending> stack;
     for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i)
-        stack.push_back({tree_->topLevelItem(i), -1});
+        stack.push_back({tree_->topLevelItem(i), -1, i, QModelIndex()});
     while (!stack.empty()) {
         const Pending next = stack.back();
         stack.pop_back();
         const int index = static_cast<int>(nodes_.size());
-        nodes_.push_back(
-            {next.item, next.parent, Fold(next.item->text(0)), !next.item->isHidden()});
-        for (int i = next.item->childCount() - 1; i >= 0; --i)
-            stack.push_back({next.item->child(i), index});
+        nodes_.push_back({next.item, next.parent, next.row, Fold(next.item->text(0)),
+                          !tree_->isRowHidden(next.row, next.parentIndex)});
+        const int childCount = next.item->childCount();
+        if (childCount == 0)
+            continue;
+        const QModelIndex itemIndex = model->index(next.row, 0, next.parentIndex);
+        for (int i = childCount - 1; i >= 0; --i)
+            stack.push_back({next.item->child(i), index, i, itemIndex});
     }
     // Each entry's children, in display order, as one array cut into runs.
     const std::size_t count = nodes_.size();
@@ -77,6 +88,16 @@ void TitleFilter::BuildIndex() {
             topLevel_.push_back(static_cast<int>(i));
         nodeOf_.insert(nodes_[i].item, static_cast<int>(i));
     }
+}
+
+QModelIndex TitleFilter::IndexOf(int node) const {
+    std::vector<int> rows;
+    for (int i = node; i >= 0; i = nodes_[i].parent)
+        rows.push_back(nodes_[i].row);
+    QModelIndex index;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        index = tree_->model()->index(*row, 0, index);
+    return index;
 }
 
 void TitleFilter::Apply(const QString& text) {
@@ -109,34 +130,43 @@ void TitleFilter::Apply(const QString& text) {
             holdsMatch_[node.parent] = 1;
     }
     openToMatches_ = matches <= kOpenLimit;
-    Show(topLevel_);
+    Show(topLevel_, QModelIndex());
 }
 
-void TitleFilter::Show(const std::vector<int>& start) {
+void TitleFilter::Show(const std::vector<int>& start, const QModelIndex& parent) {
     // Only what can be seen is brought up to date: the entries of the top level and of open
     // folders. A folder opened later gets its turn then (see Opened).
     const QScopedValueRollback<bool> busy(showing_, true);
-    std::vector<int> stack(start.rbegin(), start.rend());
+    const QAbstractItemModel* model = tree_->model();
+    struct Visit {
+        int node;
+        QModelIndex parent;
+    };
+    std::vector<Visit> stack;
+    for (auto i = start.rbegin(); i != start.rend(); ++i)
+        stack.push_back({*i, parent});
     while (!stack.empty()) {
-        const int i = stack.back();
+        const Visit visit = stack.back();
         stack.pop_back();
+        const int i = visit.node;
         Node& node = nodes_[i];
         const bool shown = shown_[i];
         if (node.shown != shown) {
-            node.item->setHidden(!shown);
+            tree_->setRowHidden(node.row, visit.parent, !shown);
             node.shown = shown;
         }
         if (!shown || childStart_[i] == childStart_[i + 1])
             continue;
-        bool open = node.item->isExpanded();
+        const QModelIndex index = model->index(node.row, 0, visit.parent);
+        bool open = tree_->isExpanded(index);
         if (!open && openToMatches_ && holdsMatch_[i]) {
-            node.item->setExpanded(true);
-            openedByFilter_.push_back(node.item);
+            tree_->setExpanded(index, true);
+            openedByFilter_.push_back(index);
             open = true;
         }
         if (open)
             for (int c = childStart_[i + 1]; c-- > childStart_[i];)
-                stack.push_back(children_[c]);
+                stack.push_back({children_[c], index});
     }
 }
 
@@ -148,7 +178,8 @@ void TitleFilter::Opened(QTreeWidgetItem* item) {
         return;
     const int i = *found;
     Show(std::vector<int>(children_.begin() + childStart_[i],
-                          children_.begin() + childStart_[i + 1]));
+                          children_.begin() + childStart_[i + 1]),
+         IndexOf(i));
 }
 
 void TitleFilter::Restore() {
@@ -157,14 +188,34 @@ void TitleFilter::Restore() {
     filtering_ = false;
     if (nodes_.empty())
         BuildIndex();
-    for (Node& node : nodes_)
+    // Every entry hidden, wherever it is, comes back.
+    const QAbstractItemModel* model = tree_->model();
+    struct Visit {
+        int node;
+        QModelIndex parent;
+    };
+    std::vector<Visit> stack;
+    for (int i : topLevel_)
+        stack.push_back({i, QModelIndex()});
+    while (!stack.empty()) {
+        const Visit visit = stack.back();
+        stack.pop_back();
+        Node& node = nodes_[visit.node];
         if (!node.shown) {
-            node.item->setHidden(false);
+            tree_->setRowHidden(node.row, visit.parent, false);
             node.shown = true;
         }
+        const int i = visit.node;
+        if (childStart_[i] == childStart_[i + 1])
+            continue;
+        const QModelIndex index = model->index(node.row, 0, visit.parent);
+        for (int c = childStart_[i]; c < childStart_[i + 1]; ++c)
+            stack.push_back({children_[c], index});
+    }
     // The folders the filter opened close again; those the reader had open stay open.
-    for (QTreeWidgetItem* item : openedByFilter_)
-        item->setExpanded(false);
+    for (const QPersistentModelIndex& index : openedByFilter_)
+        if (index.isValid())
+            tree_->setExpanded(index, false);
     openedByFilter_.clear();
     if (QTreeWidgetItem* current = tree_->currentItem())
         tree_->scrollToItem(current);

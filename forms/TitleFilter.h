@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QLineEdit>
+#include <QPersistentModelIndex>
 #include <QPointer>
 
 #include <vector>
@@ -44,13 +45,16 @@ private:
     struct Node {
         QTreeWidgetItem* item;
         int parent; // index into nodes_, -1 at the top level
+        int row;    // among its parent's children
         QString name;
         bool shown; // as the view shows it now
     };
 
     void BuildIndex();
-    // Brings the entries `start` and what can be seen below them to the current filter.
-    void Show(const std::vector<int>& start);
+    // Brings the entries `start` (children of `parent`) and what can be seen below them to the
+    // current filter.
+    void Show(const std::vector<int>& start, const QModelIndex& parent);
+    QModelIndex IndexOf(int node) const;
     void Opened(QTreeWidgetItem* item);
     void Forget();
     void Restore();
@@ -66,7 +70,7 @@ private:
     bool openToMatches_ = false;
     bool filtering_ = false;
     bool showing_ = false;
-    std::vector<QTreeWidgetItem*> openedByFilter_;
+    std::vector<QPersistentModelIndex> openedByFilter_;
 };
 
 } // namespace orvelle::forms
