@@ -263,6 +263,17 @@ private slots:
         QCOMPARE(Mark(), mark);
     }
 
+    void filterReachesAFolderOpenedWhileFiltering() {
+        // "Прайс" matches by its own name; nothing inside it does, so it stays closed.
+        Form().TreeView1->collapseAll();
+        Form().TitleFilter1->setText(QStringLiteral("прайс"));
+        QVERIFY(Visible(ItemById(3)) && !ItemById(3)->isExpanded());
+        ItemById(3)->setExpanded(true);
+        QVERIFY(!Visible(ItemById(31)));
+        Form().TitleFilter1->clear();
+        QVERIFY(Visible(ItemById(31)));
+    }
+
     void historyAcrossAnchorsAndDocuments() {
         forms::DocumentHistory& history = *Form().History1;
         // A tree loaded afresh (as another library would be) starts with no history.
