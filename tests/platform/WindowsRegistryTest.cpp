@@ -44,6 +44,10 @@ struct Case {
     const char* error; // the RegistryError's message, or nullptr
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 // A key of this process's own below HKEY_LOCAL_MACHINE, in both views, removed afterwards.
 class OwnKey : public ::testing::Test {
 protected:
