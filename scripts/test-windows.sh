@@ -46,7 +46,7 @@ build() {
 # The 32-bit stand-in first: the 64-bit tests load it as a gds32.dll that does not fit.
 build i686
 build x86_64 \
-    -DORVELLE_FAKECLIENT_OTHER_BITNESS="$build_root/mingw-i686/tests/fixtures/fakeclient/orvelle_fakeclient.dll"
+    -DORVELLE_FAKECLIENT_OTHER_BITNESS="$build_root/mingw-i686/bin/orvelle_fakeclient.dll"
 
 echo "== Windows: exported names of the stand-in client library"
 expected=(
@@ -57,9 +57,9 @@ expected=(
     isc_rollback_transaction isc_sqlcode isc_start_multiple isc_vax_integer
 )
 for arch in i686 x86_64; do
-    dll="$build_root/mingw-$arch/tests/fixtures/fakeclient/orvelle_fakeclient.dll"
+    dll="$build_root/mingw-$arch/bin/orvelle_fakeclient.dll"
     exported="$("$arch-w64-mingw32-objdump" -p "$dll" |
-        sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\s*\[/ {print $NF}' |
+        sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[[:space:]]*\[/ {print $NF}' |
         grep '^isc_' | sort)"
     wanted="$(printf '%s\n' "${expected[@]}" | sort)"
     if [ "$exported" != "$wanted" ]; then
@@ -77,6 +77,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
 wineserver=/usr/lib/wine/wineserver64
 # One persistent wineserver, started before ctest with its output away from ctest's pipes:
 # a server that a test program starts inherits the test's output and ctest waits for it.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p >/dev/null 2>&1 </dev/null
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null
