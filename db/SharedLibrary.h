@@ -17,7 +17,8 @@ public:
     // The system's text for the last failed Open or Symbol.
     static std::string LastError();
     // True when the last failed Open found the file but it is built for another kind of
-    // machine, such as a 32-bit DLL for a 64-bit program (ERROR_BAD_EXE_FORMAT on Windows).
+    // machine, such as a 32-bit DLL for a 64-bit program (ERROR_BAD_EXE_FORMAT). Windows
+    // only; elsewhere always false.
     static bool LastOpenFoundWrongKind();
 
     // Where the system's library search finds fileName (the name itself when it holds a
