@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "SharedLibrary.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace orvelle::db {
@@ -64,11 +65,7 @@ std::string wrongKindMessage(const std::vector<std::string>& found,
     std::vector<std::string> folders;
     for (const std::string& name : fileNames) {
         for (const std::string& folder : SharedLibrary::SearchFolders(name)) {
-            bool known = false;
-            for (const std::string& seen : folders) {
-                known = known || seen == folder;
-            }
-            if (!known) {
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
                 folders.push_back(folder);
             }
         }
