@@ -72,8 +72,8 @@ private slots:
         wide_ = folder_.File("wide.kvd");
         fixtures::BuildTinyRegister(tiny_);
         fixtures::BuildWideRegister(wide_, 3);
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
     }
 
     void init() { dialogs_ = std::make_unique<RecordingDialogs>(); }

@@ -46,8 +46,8 @@ class MainWindowTest : public QObject {
 
 private slots:
     void initTestCase() {
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
         formstest::UseRegistry(folder_.File("machine.reg"), formstest::RegistryText("", false));
         dialogs_ = std::make_unique<RecordingDialogs>();
         window_ = std::make_unique<formstest::MainWindow>();

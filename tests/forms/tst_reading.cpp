@@ -165,7 +165,7 @@ private slots:
         const std::string library = folder_.File("reading.kvd");
         BuildReadingLibrary(library);
         cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+            std::make_unique<formstest::CurrentDirectory>(QString::fromStdU16String(folder_.Path().u16string()));
         formstest::UseRegistry(folder_.File("machine.reg"),
                                formstest::RegistryText(formstest::PathValueLine(library)));
         dialogs_ = std::make_unique<formstest::RecordingDialogs>();
