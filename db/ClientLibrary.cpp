@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "SharedLibrary.h"
 
+#include <mutex>
 #include <utility>
 
 namespace orvelle::db {
@@ -20,6 +21,12 @@ LibraryState& state() {
     return instance;
 }
 
+// Connections may be created on worker threads too; the first load must happen once.
+std::mutex& stateMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 template <typename Function> void resolve(void* library, const char* name, Function& target) {
     void* address = SharedLibrary::Symbol(library, name);
     if (address == nullptr) {
@@ -31,6 +38,7 @@ template <typename Function> void resolve(void* library, const char* name, Funct
 } // namespace
 
 const ClientApi& ClientLibrary::Load() {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
     if (s.loaded) {
         return s.api;
@@ -86,6 +94,7 @@ const std::string& ClientLibrary::FileName() {
 }
 
 void ClientLibrary::SetFileName(std::string fileName) {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
     if (fileName == s.fileName) {
         return;

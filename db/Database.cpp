@@ -66,7 +66,9 @@ void Database::Open() {
     if (databaseName_.empty()) {
         throw EIBClientError("Database name is missing");
     }
-    if (databaseName_.size() > static_cast<std::size_t>(std::numeric_limits<short>::max())) {
+    const std::string attachName =
+        attachNameResolver_ ? attachNameResolver_(databaseName_) : databaseName_;
+    if (attachName.size() > static_cast<std::size_t>(std::numeric_limits<short>::max())) {
         throw EIBClientError("Database name is too long");
     }
     if (paramsChanged_) {
@@ -75,8 +77,8 @@ void Database::Open() {
     }
 
     StatusVector status;
-    api_.isc_attach_database(status.Data(), static_cast<short>(databaseName_.size()),
-                             databaseName_.data(), &handle_,
+    api_.isc_attach_database(status.Data(), static_cast<short>(attachName.size()),
+                             attachName.data(), &handle_,
                              static_cast<short>(parameterBlock_.size()), parameterBlock_.data());
     if (status.Failed()) {
         handle_ = 0;

@@ -2,6 +2,7 @@
 
 #include "ClientLibrary.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ public:
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
     void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
 
+    // Turns DatabaseName into the name the attach call is given (for instance the path of a
+    // private copy of the file); without one the name goes to the attach unchanged. It runs
+    // at every attach, before anything is sent; what it throws leaves Open() disconnected.
+    using AttachNameResolver = std::function<std::string(const std::string& databaseName)>;
+    void SetAttachNameResolver(AttachNameResolver resolver) {
+        attachNameResolver_ = std::move(resolver);
+    }
+
     // The database parameter block built from Params(); exposed for inspection.
     std::string BuildParameterBlock() const;
 
@@ -69,6 +78,7 @@ private:
     int sqlDialect_ = 3;
     Transaction* defaultTransaction_ = nullptr;
     std::vector<Query*> queries_;
+    AttachNameResolver attachNameResolver_;
 };
 
 } // namespace orvelle::db

@@ -13,8 +13,8 @@ namespace orvelle::forms {
 
 namespace {
 
-const char* const UserNameLine = "user_name=SYSDBA";
-const char* const PasswordLine = "password=cobaltine";
+const char* const UserNameLine = store::kUserNameLine;
+const char* const PasswordLine = store::kPasswordLine;
 
 void EnsureCredentials(db::Database& database) {
     const auto& lines = database.Params().Lines();

@@ -3,11 +3,9 @@
 //   orvelle-export tree FILE           the tree as the viewer loads it
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
 #include "RegisterListing.h"
-#include "db/Database.h"
 #include "db/Errors.h"
-#include "db/Query.h"
-#include "db/Transaction.h"
 #include "platform/AnsiText.h"
+#include "store/Library.h"
 #include "store/RegisterQueries.h"
 
 #include <charconv>
@@ -33,22 +31,6 @@ int Usage() {
     return ExitFailure;
 }
 
-// The components connected exactly as the viewer connects them.
-struct Library {
-    db::Database database;
-    db::Transaction transaction{&database};
-    db::Query query{"IBQuery1", &database, &transaction};
-
-    explicit Library(const std::string& file) {
-        database.SetDefaultTransaction(&transaction);
-        database.SetDatabaseName(file);
-        database.Params().Add("user_name=SYSDBA");
-        database.Params().Add("password=cobaltine");
-        database.Open();
-        transaction.SetActive(true);
-    }
-};
-
 void PrintError(const std::exception& error) {
     const auto* dbError = dynamic_cast<const db::Exception*>(&error);
     std::cerr << (dbError ? platform::FromAnsi(dbError->Message()).toStdString() : error.what())
@@ -58,8 +40,9 @@ void PrintError(const std::exception& error) {
 int Tree(const std::string& file) {
     exporter::RegisterListing listing;
     try {
-        Library library(file);
-        store::WalkRegister(library.query, 0, nullptr, listing);
+        store::Library library;
+        library.Open(file);
+        store::WalkRegister(library.Query(), 0, nullptr, listing);
     } catch (const std::exception& error) {
         listing.Print(std::cout);
         std::cout.flush();
@@ -78,15 +61,16 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
         return ExitUnknownId;
     }
     try {
-        Library library(file);
+        store::Library library;
+        library.Open(file);
         exporter::RegisterListing listing;
-        store::WalkRegister(library.query, 0, nullptr, listing);
+        store::WalkRegister(library.Query(), 0, nullptr, listing);
         const store::TUzel* entry = listing.Find(id);
         if (!entry) {
             std::cerr << "no register entry with id " << id << " in the tree\n";
             return ExitUnknownId;
         }
-        const std::string content = store::ReadDocumentContent(library.query, entry->idCONTENTS);
+        const std::string content = store::ReadDocumentContent(library.Query(), entry->idCONTENTS);
         if (utf8)
             std::cout << platform::FromAnsi(content).toStdString();
         else
