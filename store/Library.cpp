@@ -1,11 +1,15 @@
 #include "Library.h"
 
+#include "LibrarySnapshot.h"
+
 #include <algorithm>
 
 namespace orvelle::store {
 
 Library::Library() {
     database_.SetDefaultTransaction(&transaction_);
+    database_.SetAttachNameResolver(
+        [this](const std::string& databaseName) { return AttachName(databaseName); });
 }
 
 Library::~Library() = default;
@@ -34,6 +38,13 @@ void Library::Open(const std::string& fileName) {
         }
         throw;
     }
+}
+
+std::string Library::AttachName(const std::string& databaseName) {
+    // Called only while detached, so the copy used before can go now.
+    snapshot_.reset();
+    snapshot_ = TakeSnapshot(databaseName);
+    return snapshot_ ? snapshot_->Path() : databaseName;
 }
 
 } // namespace orvelle::store

@@ -14,10 +14,14 @@ inline constexpr const char* kUserNameLine = "user_name=SYSDBA";
 inline constexpr const char* kPasswordLine = "password=cobaltine";
 
 // The program's link to one library: the connection, its one transaction and the shared
-// query "IBQuery1", wired to one another.
+// query "IBQuery1", wired to one another. A local library file is attached through a private
+// snapshot of it (LibrarySnapshot.h), so the file itself is only ever read and several
+// programs can read it at once; a server's host:path goes to the client library unchanged.
 //
 // One instance serves one thread at a time; a worker thread that reads a library makes an
 // instance of its own.
+class SnapshotLease;
+
 class Library {
 public:
     Library(); // loads the client library; nothing attached
@@ -37,6 +41,10 @@ public:
     db::Query& Query() { return query_; }
 
 private:
+    std::string AttachName(const std::string& databaseName);
+
+    // Declared first: it outlives the attachment made through it.
+    std::shared_ptr<const SnapshotLease> snapshot_;
     db::Database database_;
     db::Transaction transaction_{&database_};
     db::Query query_{"IBQuery1", &database_, &transaction_};
