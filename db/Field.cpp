@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace orvelle::db {
 
@@ -25,23 +26,16 @@ std::int64_t powerOfTen(int exponent) {
     return value;
 }
 
-std::int32_t clampToInt32(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(std::llround(value));
-}
-
-// A whole number with its scale applied, rounded half away from zero.
-std::int32_t scaledToInt32(std::int64_t raw, int scale) {
+// A whole number with its scale applied, rounded half away from zero; nullopt when it does
+// not fit 64 bits.
+std::optional<std::int64_t> scaledWhole(std::int64_t raw, int scale) {
     if (scale >= 0) {
-        return static_cast<std::int32_t>(raw * powerOfTen(scale));
+        const std::int64_t factor = powerOfTen(scale);
+        if (raw != 0 && (raw > std::numeric_limits<std::int64_t>::max() / factor ||
+                         raw < std::numeric_limits<std::int64_t>::min() / factor)) {
+            return std::nullopt;
+        }
+        return raw * factor;
     }
     const std::int64_t divisor = powerOfTen(-scale);
     std::int64_t whole = raw / divisor;
@@ -51,12 +45,18 @@ std::int32_t scaledToInt32(std::int64_t raw, int scale) {
     } else if (rest * 2 <= -divisor) {
         --whole;
     }
-    return static_cast<std::int32_t>(whole);
+    return whole;
+}
+
+bool fitsInt32(std::int64_t value) {
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
 }
 
 std::string scaledToString(std::int64_t raw, int scale) {
     if (scale >= 0) {
-        return std::to_string(raw * powerOfTen(scale));
+        return raw == 0 ? "0"
+                        : std::to_string(raw) + std::string(static_cast<std::size_t>(scale), '0');
     }
     const std::int64_t divisor = powerOfTen(-scale);
     const std::uint64_t magnitude =
@@ -136,15 +136,35 @@ std::int32_t Field::AsInteger() const {
     const Query::Impl& d = *query_.impl_;
     const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
     const char* data = d.CurrentRow() + column.dataOffset;
+    // A value that does not fit is refused, never cut: a wrapped id would name another entry.
     switch (column.type) {
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-        return scaledToInt32(readRawInteger(column, data), column.scale);
+    case SQL_INT64: {
+        const std::int64_t raw = readRawInteger(column, data);
+        const std::optional<std::int64_t> whole = scaledWhole(raw, column.scale);
+        if (!whole || !fitsInt32(*whole)) {
+            throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
+                                 scaledToString(raw, column.scale) +
+                                 ", which does not fit a 32-bit integer");
+        }
+        return static_cast<std::int32_t>(*whole);
+    }
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return clampToInt32(readFloat(column, data));
+    case SQL_D_FLOAT: {
+        const double value = readFloat(column, data);
+        if (std::isnan(value)) {
+            return 0;
+        }
+        const double rounded = std::round(value);
+        if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+              rounded <= std::numeric_limits<std::int32_t>::max())) {
+            throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " + AsString() +
+                                 ", which does not fit a 32-bit integer");
+        }
+        return static_cast<std::int32_t>(rounded);
+    }
     case SQL_BOOLEAN:
         return data[0] != 0 ? 1 : 0;
     default:
