@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "Errors.h"
+#include "InfoBuffer.h"
 #include "ParameterBlock.h"
 #include "Query.h"
 #include "StatusVector.h"
@@ -95,14 +96,8 @@ void Database::Open() {
         handle_ = 0;
         status.Raise(api_);
     }
-    int dialect = 1;
-    if (static_cast<unsigned char>(result[0]) == isc_info_db_sql_dialect) {
-        const long length = api_.isc_vax_integer(result + 1, 2);
-        if (length > 0 && length <= 4) {
-            dialect =
-                static_cast<int>(api_.isc_vax_integer(result + 3, static_cast<short>(length)));
-        }
-    }
+    const auto dialect =
+        static_cast<int>(InfoValue(result, sizeof result, isc_info_db_sql_dialect).value_or(1));
     if (dialect < sqlDialect_) {
         sqlDialect_ = dialect;
     }

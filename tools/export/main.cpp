@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <string_view>
 
 #ifdef _WIN32
@@ -70,13 +71,23 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
             std::cerr << "no register entry with id " << id << " in the tree\n";
             return ExitUnknownId;
         }
-        const std::string content = store::ReadDocumentContent(library.Query(), entry->idCONTENTS);
-        if (utf8)
-            std::cout << platform::FromAnsi(content).toStdString();
-        else
-            std::cout.write(content.data(), static_cast<std::streamsize>(content.size()));
+        // Streamed: a document of any length goes out without being held whole. Windows-1251
+        // is one byte per character, so each piece converts on its own.
+        store::StreamDocumentContent(
+            library.Query(), entry->idCONTENTS, [utf8](const char* bytes, std::size_t size) {
+                if (utf8)
+                    std::cout << platform::FromAnsi(std::string(bytes, size)).toStdString();
+                else
+                    std::cout.write(bytes, static_cast<std::streamsize>(size));
+                if (!std::cout)
+                    throw std::runtime_error("cannot write the document to the standard output");
+            });
         std::cout.flush();
-        return std::cout ? 0 : ExitFailure;
+        if (!std::cout) {
+            std::cerr << "cannot write the document to the standard output\n";
+            return ExitFailure;
+        }
+        return 0;
     } catch (const std::exception& error) {
         PrintError(error);
         return ExitFailure;
