@@ -5,6 +5,7 @@
 #include "db/Errors.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -238,6 +239,34 @@ void DropStaleSlots(const std::string& base, const Stamp& current, int keep) {
     }
 }
 
+// Copies of other libraries that are gone or changed since are of no more use: they go
+// away when nobody holds them, so the cache does not keep every version ever read.
+void DropCopiesOfChangedLibraries(const std::string& folder, const std::string& keepKey) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        const std::size_t dot = name.find('.');
+        const std::string suffix = ".stamp";
+        if (dot == std::string::npos || name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0 ||
+            name.compare(0, dot, keepKey) == 0)
+            continue;
+        const int slot = std::atoi(name.c_str() + dot + 1);
+        const std::string base = folder + "/" + name.substr(0, dot);
+        const std::string stamp = ReadSmallFile(StampPath(base, slot));
+        const std::string source = stamp.substr(0, stamp.find('\n'));
+        struct stat info;
+        if (stat(source.c_str(), &info) == 0 && StampOf(info, source).text == stamp)
+            continue;
+        const int fd = LockSlot(base, slot);
+        if (fd < 0)
+            continue;
+        unlink(StampPath(base, slot).c_str());
+        unlink(CopyPath(base, slot).c_str());
+        close(fd);
+    }
+}
+
 struct Shared {
     std::string stamp;
     std::weak_ptr<const SnapshotLease> lease;
@@ -332,6 +361,7 @@ std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseNam
                                  " programs are reading this library at once");
     }
     DropStaleSlots(base, made, slot);
+    DropCopiesOfChangedLibraries(folder, key);
     auto lease = std::make_shared<const SnapshotLease>(CopyPath(base, slot), fd);
     shared = Shared{made.text, lease};
     return lease;

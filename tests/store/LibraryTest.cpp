@@ -72,9 +72,24 @@ TEST_F(LibraryFile, SessionsReadTheFileAndReuseTheirSnapshot) {
     // The library is replaced by a new version: the next session reads the new one.
     std::filesystem::remove(file);
     fixtures::BuildBigBlobDatabase(file, 7, "new version");
-    store::Library library;
-    library.Open(file);
-    EXPECT_EQ(store::ReadDocumentContent(library.Query(), 7), "new version");
+    {
+        store::Library library;
+        library.Open(file);
+        EXPECT_EQ(store::ReadDocumentContent(library.Query(), 7), "new version");
+    }
+
+    // The copy of a library that is gone goes away when another is copied or opened again.
+    const std::string other = folder_.File("other.kvd");
+    fixtures::BuildTinyRegister(other);
+    store::Library().Open(other);
+    std::filesystem::remove(other);
+    std::filesystem::remove(file);
+    fixtures::BuildBigBlobDatabase(file, 8, "third version");
+    store::Library().Open(file);
+    std::size_t copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(store::SnapshotFolder()))
+        copies += entry.path().extension() == ".kvd";
+    EXPECT_EQ(copies, 1u);
 }
 
 TEST_F(LibraryFile, NamesThatAreNoLocalLibraryGoUnchanged) {
