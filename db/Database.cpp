@@ -83,7 +83,7 @@ void Database::Open() {
                              static_cast<short>(parameterBlock_.size()), parameterBlock_.data());
     if (status.Failed()) {
         handle_ = 0;
-        status.Raise(api_);
+        RaiseNaming(status, attachName);
     }
 
     const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
@@ -100,6 +100,27 @@ void Database::Open() {
         static_cast<int>(InfoValue(result, sizeof result, isc_info_db_sql_dialect).value_or(1));
     if (dialect < sqlDialect_) {
         sqlDialect_ = dialect;
+    }
+}
+
+void Database::RaiseNaming(const StatusVector& status, const std::string& attachName) const {
+    if (attachName == databaseName_) {
+        status.Raise(api_);
+    }
+    // The server names the file it was given; the user knows the database by its own name.
+    auto renamed = [&](std::string message) {
+        for (std::size_t at = message.find(attachName); at != std::string::npos;
+             at = message.find(attachName, at + databaseName_.size())) {
+            message.replace(at, attachName.size(), databaseName_);
+        }
+        return message;
+    };
+    try {
+        status.Raise(api_);
+    } catch (const EIBInterBaseRoleError& error) {
+        throw EIBInterBaseRoleError(renamed(error.Message()), error.SQLCode(), error.IBErrorCode());
+    } catch (const EIBInterBaseError& error) {
+        throw EIBInterBaseError(renamed(error.Message()), error.SQLCode(), error.IBErrorCode());
     }
 }
 

@@ -10,6 +10,7 @@ namespace orvelle::db {
 
 class Database;
 class Query;
+class StatusVector;
 class Transaction;
 
 // The connection's parameter lines ("user_name=SYSDBA", ...), in order.
@@ -69,6 +70,9 @@ public:
     void ParamsChanged() { paramsChanged_ = true; }
 
 private:
+    // Raises the failure of a call made on `attachName`, naming DatabaseName instead.
+    [[noreturn]] void RaiseNaming(const StatusVector& status, const std::string& attachName) const;
+
     const ClientApi& api_;
     std::string databaseName_;
     DatabaseParams params_{*this};
