@@ -196,8 +196,8 @@ std::int32_t Field::AsInteger() const {
 
 namespace {
 
-// A number, a text or a truth value as text; nullopt for a blob.
-std::optional<std::string> ValueAsString(const ColumnLayout& column, const char* data) {
+// A number, a text or a truth value as text; nullopt for a blob or a kind with no text.
+std::optional<std::string> valueAsString(const ColumnLayout& column, const char* data) {
     switch (column.type) {
     case SQL_TEXT:
     case SQL_VARYING:
@@ -229,7 +229,7 @@ std::string Field::AsString() const {
     Query::Impl& d = *query_.impl_;
     const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
     const char* data = d.CurrentRow() + column.dataOffset;
-    if (std::optional<std::string> value = ValueAsString(column, data)) {
+    if (std::optional<std::string> value = valueAsString(column, data)) {
         return *std::move(value);
     }
     if (column.type != SQL_BLOB) {
