@@ -165,8 +165,8 @@ TEST_F(ExportTool, WrongArgumentsShowTheUsage) {
     }
 }
 
-// Makes a file one nobody may write while it lives: mode 0444, and where this process may
-// set it (root, who ignores the mode), the file system's immutable flag.
+// Makes a file one nobody may write while it lives: mode 0444 and, where this process may set
+// it, the file system's immutable flag, which stops root too.
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
