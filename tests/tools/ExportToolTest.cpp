@@ -15,10 +15,12 @@
 
 #include <filesystem>
 
+#ifdef __linux__
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -184,6 +186,10 @@ public:
 
 private:
     bool SetImmutable(bool on) {
+#ifndef __linux__
+        (void)on;
+        return false;
+#else
         const int fd = open(path_.c_str(), O_RDONLY);
         if (fd < 0)
             return false;
@@ -193,6 +199,7 @@ private:
         done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
         close(fd);
         return done;
+#endif
     }
     std::string path_;
     bool immutable_ = false;
