@@ -1,6 +1,7 @@
 // Opening a library through the store's unit: the file is only read, its private snapshot
 // is reused while the library is unchanged and made again when it changes.
 #include "store/Library.h"
+#include "db/Errors.h"
 #include "fixtures/Databases.h"
 #include "fixtures/TempDir.h"
 #include "store/LibrarySnapshot.h"
@@ -90,6 +91,25 @@ TEST_F(LibraryFile, SessionsReadTheFileAndReuseTheirSnapshot) {
     for (const auto& entry : std::filesystem::directory_iterator(store::SnapshotFolder()))
         copies += entry.path().extension() == ".kvd";
     EXPECT_EQ(copies, 1u);
+}
+
+TEST_F(LibraryFile, CacheThatCannotHoldTheCopyIsNamed) {
+    const std::string file = folder_.File("library.kvd");
+    fixtures::BuildTinyRegister(file);
+    const std::string notAFolder = cache_.File("plain-file");
+    fixtures::WriteFile(notAFolder, "x"); // nothing can be made below it, not even by root
+    setenv("XDG_CACHE_HOME", notAFolder.c_str(), 1);
+    store::Library library;
+    try {
+        library.Open(file);
+        FAIL() << "opened without its copy";
+    } catch (const db::EIBClientError& error) {
+        EXPECT_NE(error.Message().find("Cannot make the private copy of the library in " +
+                                       notAFolder + "/orvelle/libraries"),
+                  std::string::npos)
+            << error.Message();
+    }
+    EXPECT_FALSE(library.Database().Connected());
 }
 
 TEST_F(LibraryFile, NamesThatAreNoLocalLibraryGoUnchanged) {
