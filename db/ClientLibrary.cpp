@@ -4,6 +4,7 @@
 #include "SharedLibrary.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace orvelle::db {
@@ -20,6 +21,12 @@ struct LibraryState {
 LibraryState& state() {
     static LibraryState instance;
     return instance;
+}
+
+// Connections may be created on worker threads too; the first load must happen once.
+std::mutex& stateMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 // Unloads a library on the way out of a failed Load().
@@ -99,6 +106,7 @@ void* open(const std::vector<std::string>& fileNames) {
 } // namespace
 
 const ClientApi& ClientLibrary::Load() {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
     if (s.loaded) {
         return s.api;
@@ -159,6 +167,7 @@ void ClientLibrary::SetFileName(std::string fileName) {
 }
 
 void ClientLibrary::SetFileNames(std::vector<std::string> fileNames) {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
     if (fileNames.empty() || fileNames == s.fileNames) {
         return;

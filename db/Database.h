@@ -2,6 +2,7 @@
 
 #include "ClientLibrary.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace orvelle::db {
 
 class Database;
 class Query;
+class StatusVector;
 class Transaction;
 
 // The connection's parameter lines ("user_name=SYSDBA", ...), in order.
@@ -48,6 +50,14 @@ public:
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
     void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
 
+    // Turns DatabaseName into the name the attach call is given (for instance the path of a
+    // private copy of the file); without one the name goes to the attach unchanged. It runs
+    // at every attach, before anything is sent; what it throws leaves Open() disconnected.
+    using AttachNameResolver = std::function<std::string(const std::string& databaseName)>;
+    void SetAttachNameResolver(AttachNameResolver resolver) {
+        attachNameResolver_ = std::move(resolver);
+    }
+
     // The database parameter block built from Params(); exposed for inspection.
     std::string BuildParameterBlock() const;
 
@@ -60,6 +70,9 @@ public:
     void ParamsChanged() { paramsChanged_ = true; }
 
 private:
+    // Raises the failure of a call made on `attachName`, naming DatabaseName instead.
+    [[noreturn]] void RaiseNaming(const StatusVector& status, const std::string& attachName) const;
+
     const ClientApi& api_;
     std::string databaseName_;
     DatabaseParams params_{*this};
@@ -69,6 +82,7 @@ private:
     int sqlDialect_ = 3;
     Transaction* defaultTransaction_ = nullptr;
     std::vector<Query*> queries_;
+    AttachNameResolver attachNameResolver_;
 };
 
 } // namespace orvelle::db

@@ -4,7 +4,9 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "UserDialogs.h"
+#include "db/Errors.h"
 #include "platform/AnsiText.h"
+#include "store/LibraryHeader.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -13,8 +15,8 @@ namespace orvelle::forms {
 
 namespace {
 
-const char* const UserNameLine = "user_name=SYSDBA";
-const char* const PasswordLine = "password=cobaltine";
+const char* const UserNameLine = store::kUserNameLine;
+const char* const PasswordLine = store::kPasswordLine;
 
 void EnsureCredentials(db::Database& database) {
     const auto& lines = database.Params().Lines();
@@ -22,6 +24,19 @@ void EnsureCredentials(db::Database& database) {
         database.Params().Add(UserNameLine);
     if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end())
         database.Params().Add(PasswordLine);
+}
+
+// What the user is told when a chosen file did not open: the plain explanation for a library
+// written by an engine of another on-disk structure, else that it is no database.
+QString OpenFailureText(const QString& fileName) {
+    if (const auto header = store::ReadLibraryHeader(platform::ToAnsi(fileName))) {
+        try {
+            store::CheckOnDiskStructure(*header);
+        } catch (const db::Exception& error) {
+            return platform::FromAnsi(error.Message());
+        }
+    }
+    return QStringLiteral("Данный файл не является базой данных");
 }
 
 void CloseQuietly(db::Database& database) {
@@ -66,8 +81,7 @@ void TForm2::N3Click() {
             database.SetDatabaseName(platform::ToAnsi(previous));
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
-                          QStringLiteral("Данный файл не является базой данных"),
-                          UserDialogs::Icon::None);
+                          OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);
 }
 
 void TForm2::N6Click() {

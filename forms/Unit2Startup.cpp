@@ -25,8 +25,8 @@ QString FirstKvdFile(const QString& folder) {
 }
 
 void AddCredentials(db::Database& database) {
-    database.Params().Add("user_name=SYSDBA");
-    database.Params().Add("password=cobaltine");
+    database.Params().Add(store::kUserNameLine);
+    database.Params().Add(store::kPasswordLine);
 }
 
 } // namespace

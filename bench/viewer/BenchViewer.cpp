@@ -214,11 +214,8 @@ bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
     const int entries = static_cast<int>(reg.shape.rows.size());
     // A second attachment keeps the database's page cache alive while the form's connection
     // closes and opens again between the sides.
-    db::Database keeper;
-    keeper.Params().Add("user_name=SYSDBA");
-    keeper.Params().Add("password=cobaltine");
-    keeper.SetDatabaseName(reg.path);
-    keeper.Open();
+    store::Library keeper;
+    keeper.Open(reg.path);
 
     std::uint64_t expected = 0;
     Series afterLoad;
@@ -414,8 +411,7 @@ int Run(int rounds) {
     forms::Form2->showMaximized();
     Pump(500);
     db::Database& database = forms::CustomerData->IBDatabase1;
-    database.Params().Add("user_name=SYSDBA");
-    database.Params().Add("password=cobaltine");
+    forms::CustomerData->library.AddCredentials();
 
     bool met = true;
     for (const BuiltRegister& reg : registers)

@@ -154,6 +154,23 @@ private slots:
         QCOMPARE(formstest::TreeListing(), kTinyTree);
     }
 
+    void openLibraryOfAnOlderEngineSaysHowToConvertIt() {
+        const std::string old = folder_.File("old-engine.kvd");
+        std::string bytes = fixtures::ReadFile(tiny_);
+        bytes[18] = 11; // on-disk structure 11 (Firebird 2.x)
+        fixtures::WriteFile(old, bytes);
+        StartWithTiny();
+        formstest::MainWindow window;
+        Open(QString::fromStdString(old));
+        QCOMPARE(dialogs_->messages.size(), 1);
+        const QString text = dialogs_->messages[0].text;
+        QVERIFY2(text.contains("older database engine") && text.contains("structure 11.") &&
+                     text.contains("gbak -b") && text.contains("host:path"),
+                 qPrintable(text));
+        QCOMPARE(DatabaseName(), Tiny());
+        QCOMPARE(formstest::TreeListing(), kTinyTree);
+    }
+
     void openBadFileWithNothingOpen() {
         StartWith(formstest::RegistryText(""));
         formstest::MainWindow window;
