@@ -28,7 +28,21 @@ template <typename Function> void resolve(void* library, const char* name, Funct
     target = reinterpret_cast<Function>(address);
 }
 
+template <typename Function>
+void resolveOptional(void* library, const char* name, Function& target) {
+    target = reinterpret_cast<Function>(SharedLibrary::Symbol(library, name));
+}
+
 } // namespace
+
+bool AcceptsUtf8FileNames(const ClientApi& api) {
+    if (api.isc_get_client_major_version == nullptr ||
+        api.isc_get_client_minor_version == nullptr) {
+        return false;
+    }
+    const int major = api.isc_get_client_major_version();
+    return major > 2 || (major == 2 && api.isc_get_client_minor_version() >= 5);
+}
 
 const ClientApi& ClientLibrary::Load() {
     LibraryState& s = state();
@@ -68,6 +82,8 @@ const ClientApi& ClientLibrary::Load() {
     ORVELLE_RESOLVE(isc_sqlcode);
     ORVELLE_RESOLVE(isc_vax_integer);
 #undef ORVELLE_RESOLVE
+    resolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
+    resolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
     s.api = api;
     s.loaded = true;
     return s.api;

@@ -34,6 +34,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file name as the operating system spells it (UTF-8 on Linux and other Unix systems,
+    // the ANSI code page on Windows), or a server's "host:path".
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDatabaseName(const std::string& name);
     DatabaseParams& Params() { return params_; }
@@ -48,7 +50,8 @@ public:
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
     void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
 
-    // The database parameter block built from Params(); exposed for inspection.
+    // The database parameter block built from Params(), with the UTF-8 file-name flag where
+    // names are UTF-8 and the client takes the flag; exposed for inspection.
     std::string BuildParameterBlock() const;
 
     // For Transaction and Query.

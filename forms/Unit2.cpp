@@ -2,6 +2,8 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
+#include "FormFont.h"
+#include "TabStops.h"
 #include "Unit3.h"
 #include "platform/MouseActivation.h"
 #include "viewer/BrowserView.h"
@@ -9,7 +11,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -29,14 +30,6 @@ namespace orvelle::forms {
 TForm2* Form2 = nullptr;
 
 namespace {
-
-QFont FormFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (!QFontInfo(font).exactMatch())
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(8);
-    return font;
-}
 
 QToolButton* AddButton(QToolBar* bar, QAction* action, const QString& name) {
     bar->addAction(action);
@@ -191,6 +184,10 @@ void TForm2::BuildPanes() {
     TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked |
                                QAbstractItemView::EditKeyPressed);
     TreeView1->setUniformRowHeights(true);
+    // Whole names, however long or deep: the tree scrolls sideways instead of cutting them.
+    TreeView1->setTextElideMode(Qt::ElideNone);
+    TreeView1->header()->setStretchLastSection(false);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     TreeView1->viewport()->installEventFilter(this);
     TreeView1->installEventFilter(this);
     treeLayout->addWidget(TreeView1);
@@ -202,7 +199,7 @@ void TForm2::BuildPanes() {
     browserLayout->setContentsMargins(2, 2, 2, 2);
     WebBrowser1 = new viewer::BrowserView(Panel2);
     WebBrowser1->setObjectName("WebBrowser1");
-    WebBrowser1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    KeepOutOfTabChain(WebBrowser1); // not a tab stop, nor anything the view puts inside it
     WebBrowser1->SetNavigationHandler(
         [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,

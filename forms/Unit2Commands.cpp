@@ -4,7 +4,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "UserDialogs.h"
-#include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -38,7 +38,7 @@ bool TForm2::OpenDatabase(const QString& fileName) {
     db::Database& database = CustomerData->IBDatabase1;
     try {
         database.Close();
-        database.SetDatabaseName(platform::ToAnsi(fileName));
+        database.SetDatabaseName(platform::NativeFileName(fileName));
         EnsureCredentials(database);
         database.Open();
         CustomerData->IBTransaction1.SetActive(true);
@@ -55,7 +55,7 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty())
         return;
     db::Database& database = CustomerData->IBDatabase1;
-    const QString previous = platform::FromAnsi(database.DatabaseName());
+    const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
     if (OpenDatabase(OpenDialog1.FileName))
         return;
@@ -63,7 +63,7 @@ void TForm2::N3Click() {
     if (!wasConnected || !OpenDatabase(previous)) {
         ClearTree();
         if (!wasConnected)
-            database.SetDatabaseName(platform::ToAnsi(previous));
+            database.SetDatabaseName(platform::NativeFileName(previous));
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
                           QStringLiteral("Данный файл не является базой данных"),

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace orvelle::platform {
+
+// A file name as the operating system spells it in bytes: what the database client library
+// takes as a file name, and what path.ini holds.
+//
+// On Linux and other Unix systems that is UTF-8. On Windows it is the ANSI code page, which
+// the client libraries of old estimating installations expect; a name holding characters the
+// code page lacks is given as the file's short (8.3) name where the file system keeps one, and
+// otherwise with the code page's substitutes, which then name no file.
+std::string NativeFileName(const QString& fileName);
+
+// The reverse, for a name a connection holds.
+QString FromNativeFileName(std::string_view bytes);
+
+} // namespace orvelle::platform
