@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 
 namespace orvelle::forms {
 
@@ -208,6 +210,11 @@ void TForm2::BuildPanes() {
                     std::make_exception_ptr(std::runtime_error(message.toStdString())));
             });
     browserLayout->addWidget(WebBrowser1);
+    // The view makes its drawing surface now, before the window first shows (an empty script
+    // starts the page without navigating): one made once the window is on screen has Qt re-create
+    // the window, which then forgets that it was maximised.
+    WebBrowser1->page()->runJavaScript(QStringLiteral("void 0"),
+                                       QWebEngineScript::ApplicationWorld);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(Panel2);
