@@ -6,6 +6,10 @@
 #include <windows.h>
 
 #include <vector>
+#else
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
 #endif
 
 namespace orvelle::platform {
@@ -62,6 +66,8 @@ QString FromNativeFileName(std::string_view bytes) {
     return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size())); // the ANSI code page
 }
 
+void UseSystemCharacterSet() {} // file names go through the ANSI code page
+
 #else
 
 std::string NativeFileName(const QString& fileName) {
@@ -71,6 +77,15 @@ std::string NativeFileName(const QString& fileName) {
 
 QString FromNativeFileName(std::string_view bytes) {
     return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+void UseSystemCharacterSet() {
+    const char* locale = std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    const bool plain = !locale || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
+                       std::strcmp(codeset, "US-ASCII") == 0;
+    if (plain)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 #endif

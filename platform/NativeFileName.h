@@ -19,4 +19,10 @@ std::string NativeFileName(const QString& fileName);
 // The reverse, for a name a connection holds.
 QString FromNativeFileName(std::string_view bytes);
 
+// For a program without a Qt application object: makes the C library's character type follow
+// the user's locale, and UTF-8 where that is the plain "C" locale, as a Qt application does.
+// The database client converts file names through it; under the "C" locale a name with
+// letters beyond ASCII cannot reach the file.
+void UseSystemCharacterSet();
+
 } // namespace orvelle::platform

@@ -8,6 +8,7 @@
 #include "db/Query.h"
 #include "db/Transaction.h"
 #include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
 #include "store/RegisterQueries.h"
 
 #include <charconv>
@@ -103,6 +104,7 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
 
 int main(int argc, char* argv[]) {
     std::ios::sync_with_stdio(false);
+    platform::UseSystemCharacterSet(); // file names reach the client as the system spells them
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // documents go out byte for byte
 #endif
