@@ -1,6 +1,9 @@
 #include "platform/NativeFileName.h"
 
+#include "platform/AnsiText.h"
+
 #include <QFile>
+#include <QStringDecoder>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -68,6 +71,10 @@ QString FromNativeFileName(std::string_view bytes) {
 
 void UseSystemCharacterSet() {} // file names go through the ANSI code page
 
+QString FromClientMessage(std::string_view bytes) {
+    return FromAnsi(bytes);
+}
+
 #else
 
 std::string NativeFileName(const QString& fileName) {
@@ -77,6 +84,12 @@ std::string NativeFileName(const QString& fileName) {
 
 QString FromNativeFileName(std::string_view bytes) {
     return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+QString FromClientMessage(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return utf8.hasError() ? FromAnsi(bytes) : text;
 }
 
 void UseSystemCharacterSet() {

@@ -19,6 +19,11 @@ std::string NativeFileName(const QString& fileName);
 // The reverse, for a name a connection holds.
 QString FromNativeFileName(std::string_view bytes);
 
+// A message of the database client library: text in Windows-1251 that may quote a file name
+// as the system spells it. On Linux and other Unix systems, a message that is valid UTF-8 is
+// read as UTF-8 (its file names are); elsewhere, and for any other message, Windows-1251.
+QString FromClientMessage(std::string_view bytes);
+
 // For a program without a Qt application object: makes the C library's character type follow
 // the user's locale, and UTF-8 where that is the plain "C" locale, as a Qt application does.
 // The database client converts file names through it; under the "C" locale a name with

@@ -261,6 +261,18 @@ private slots:
             QCOMPARE(ReadPathIni(), bytes + "\r\n");
     }
 
+    void missingLibraryInACyrillicFolderIsNamedReadably() {
+        const std::filesystem::path folder = folder_->Path() / u8"Сметы 2024";
+        std::filesystem::create_directories(folder);
+        const QString missing = QString::fromStdU16String((folder / u8"Нет такой.kvd").u16string());
+        RegistryPath(Missing());
+        WritePathIni(missing.toStdString() + "\r\n");
+        formstest::MainWindow window;
+        QCOMPARE(dialogs_->messages.size(), 1);
+        QVERIFY2(dialogs_->messages[0].text.contains(missing),
+                 qPrintable(dialogs_->messages[0].text));
+    }
+
     void aChoiceIsRecordedOnlyWhenItOpened_data() {
         QTest::addColumn<bool>("badBeside");
         QTest::addColumn<QString>("pick"); // "good", "bad" or "" (cancel)
