@@ -4,6 +4,7 @@
 #include "ErrorDisplay.h"
 #include "FormFont.h"
 #include "TabStops.h"
+#include "ToolBarLook.h"
 #include "Unit3.h"
 #include "platform/MouseActivation.h"
 #include "viewer/BrowserView.h"
@@ -30,19 +31,6 @@
 namespace orvelle::forms {
 
 TForm2* Form2 = nullptr;
-
-namespace {
-
-QToolButton* AddButton(QToolBar* bar, QAction* action, const QString& name) {
-    bar->addAction(action);
-    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
-    button->setObjectName(name);
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setFixedSize(23, 22);
-    return button;
-}
-
-} // namespace
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form2");
@@ -73,6 +61,7 @@ void TForm2::BuildLayout() {
     BuildPanes();
     column->addWidget(Splitter1, 1);
     BuildStatusBar();
+    BuildReadingAids();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
 #ifndef Q_OS_WIN
@@ -116,30 +105,16 @@ void TForm2::BuildToolbars() {
     band->setSpacing(13);
 
     const TImageList& images = CustomerData->ImageList2;
-    auto makeBar = [this](const char* name) {
-        auto* bar = new QToolBar(ControlBar1);
-        bar->setObjectName(name);
-        bar->setMovable(false);
-        bar->setFloatable(false);
-        bar->setIconSize(QSize(16, 16));
-        bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        bar->setStyleSheet(QStringLiteral(
-            "QToolBar { border: 0px; background: transparent; padding: 0px; spacing: 0px; }"));
-        bar->setContentsMargins(0, 0, 0, 0);
-        bar->layout()->setContentsMargins(0, 0, 0, 0);
-        bar->layout()->setSpacing(0);
-        bar->setFixedHeight(22);
-        return bar;
-    };
+    auto makeBar = [this](const char* name) { return MakeFlatToolBar(ControlBar1, name); };
 
     ToolBar3 = makeBar("ToolBar3");
     ToolBar3->setFixedWidth(46);
-    ToolButton11 = AddButton(ToolBar3, N3, "ToolButton11"); // takes caption and picture from N3
+    ToolButton11 = AddToolButton(ToolBar3, N3, "ToolButton11"); // takes caption and picture from N3
     auto* exitAction = new QAction(images.Icon(9), QString(), this);
     exitAction->setToolTip(QStringLiteral("Выход"));
     connect(exitAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton6Click(); }); });
-    ToolButton12 = AddButton(ToolBar3, exitAction, "ToolButton12");
+    ToolButton12 = AddToolButton(ToolBar3, exitAction, "ToolButton12");
     ToolButton11->setToolTip(QString()); // N3 has no hint
 
     ToolBar4 = makeBar("ToolBar4");
@@ -148,12 +123,12 @@ void TForm2::BuildToolbars() {
     printAction->setToolTip(QStringLiteral("Печать"));
     connect(printAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton1Click(); }); });
-    ToolButton7 = AddButton(ToolBar4, printAction, "ToolButton7");
+    ToolButton7 = AddToolButton(ToolBar4, printAction, "ToolButton7");
     auto* previewAction = new QAction(images.Icon(6), QString(), this);
     previewAction->setToolTip(QStringLiteral("Предварительный просмотр печати"));
     connect(previewAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton2Click(); }); });
-    ToolButton8 = AddButton(ToolBar4, previewAction, "ToolButton8");
+    ToolButton8 = AddToolButton(ToolBar4, previewAction, "ToolButton8");
 
     // Image indexes, for whoever needs to know which picture a button shows.
     ToolButton11->setProperty("imageIndex", 8);

@@ -1,6 +1,9 @@
 // The main window's tree: loading the register and rendering a clicked entry.
 #include "Unit2.h"
 
+#include "DocumentHistory.h"
+#include "FindBar.h"
+#include "PrintZoom.h"
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
@@ -69,8 +72,13 @@ void TForm2::TreeView1Click() {
         return;
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
-    if (WebBrowser1)
+    if (WebBrowser1) {
+        History1->DocumentOpened(selected);
+        FindBar1->DocumentChanged();
         RenderHtml(text, *WebBrowser1);
+        if (PrintZoom1)
+            PrintZoom1->Apply();
+    }
 }
 
 } // namespace orvelle::forms
