@@ -5,6 +5,7 @@
 #include "Unit3.h"
 #include "UserDialogs.h"
 #include "platform/NativeFileName.h"
+#include "platform/TerminationSignals.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -57,7 +58,7 @@ void TForm2::N3Click() {
     db::Database& database = CustomerData->IBDatabase1;
     const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName))
+    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested())
         return;
     // The tree and the connection must agree: back to the library shown before, or nothing.
     if (!wasConnected || !OpenDatabase(previous)) {

@@ -94,7 +94,7 @@ private slots:
     }
 
     void signalDuringTheFirstLoad() {
-        const int rows = 20000;
+        const int rows = 40000; // a load that lasts, even on a fast machine
         const std::string library = folder_->File("wide.kvd");
         fixtures::BuildWideRegister(library, rows);
         formstest::UseRegistry(folder_->File("machine.reg"),
