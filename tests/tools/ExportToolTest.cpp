@@ -85,6 +85,12 @@ TEST_F(ExportTool, LibraryInAFolderWithCyrillicLettersAndSpaces) {
     const Outcome run = Export({"tree", QString::fromStdU16String(library.u16string())});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out.toStdString(), kTinyListing.toStdString());
+
+    // A missing file there is named readably.
+    const QString missing = QString::fromStdU16String((folder / u8"Нет такой.kvd").u16string());
+    const Outcome failed = Export({"tree", missing});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(failed.err).contains(missing)) << failed.err.toStdString();
 }
 
 TEST_F(ExportTool, DocumentBytesComeOutUnchanged) {

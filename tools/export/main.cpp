@@ -52,7 +52,8 @@ struct Library {
 
 void PrintError(const std::exception& error) {
     const auto* dbError = dynamic_cast<const db::Exception*>(&error);
-    std::cerr << (dbError ? platform::FromAnsi(dbError->Message()).toStdString() : error.what())
+    std::cerr << (dbError ? platform::FromClientMessage(dbError->Message()).toStdString()
+                          : error.what())
               << '\n';
 }
 
