@@ -103,7 +103,21 @@ void* open(const std::vector<std::string>& fileNames) {
                          "functionality");
 }
 
+template <typename Function>
+void resolveOptional(void* library, const char* name, Function& target) {
+    target = reinterpret_cast<Function>(SharedLibrary::Symbol(library, name));
+}
+
 } // namespace
+
+bool AcceptsUtf8FileNames(const ClientApi& api) {
+    if (api.isc_get_client_major_version == nullptr ||
+        api.isc_get_client_minor_version == nullptr) {
+        return false;
+    }
+    const int major = api.isc_get_client_major_version();
+    return major > 2 || (major == 2 && api.isc_get_client_minor_version() >= 5);
+}
 
 const ClientApi& ClientLibrary::Load() {
     const std::lock_guard<std::mutex> lock(stateMutex());
@@ -141,6 +155,8 @@ const ClientApi& ClientLibrary::Load() {
     ORVELLE_RESOLVE(isc_vax_integer);
 #undef ORVELLE_RESOLVE
     s.library = guard.Release();
+    resolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
+    resolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
     s.api = api;
     s.loaded = true;
     return s.api;

@@ -32,7 +32,14 @@ struct ClientApi {
     ISC_LONG(ISC_EXPORT* isc_interprete)(ISC_SCHAR*, ISC_STATUS**);
     decltype(&::isc_sqlcode) isc_sqlcode;
     decltype(&::isc_vax_integer) isc_vax_integer;
+    // Optional: null where the library lacks them (InterBase's gds32.dll, old clients).
+    decltype(&::isc_get_client_major_version) isc_get_client_major_version;
+    decltype(&::isc_get_client_minor_version) isc_get_client_minor_version;
 };
+
+// Whether the client takes the database parameter block's UTF-8 file-name flag
+// (isc_dpb_utf8_filename): Firebird 2.5 and later.
+bool AcceptsUtf8FileNames(const ClientApi& api);
 
 // The client library, loaded at run time by file name through the system's ordinary
 // library search and kept for the life of the process. A failed load is tried again on the

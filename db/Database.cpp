@@ -13,8 +13,17 @@
 namespace orvelle::db {
 
 namespace {
+
 const char* const kDatabaseOpen = "Cannot perform operation -- DB is currently open";
-}
+
+// Windows clients take file names in the ANSI code page; elsewhere names are UTF-8.
+#ifdef _WIN32
+constexpr bool kFileNamesAreUtf8 = false;
+#else
+constexpr bool kFileNamesAreUtf8 = true;
+#endif
+
+} // namespace
 
 void DatabaseParams::Add(const std::string& line) {
     if (owner_.Connected()) {
@@ -57,7 +66,8 @@ void Database::SetConnected(bool connected) {
 }
 
 std::string Database::BuildParameterBlock() const {
-    return BuildDatabaseParameterBlock(params_.Lines());
+    return BuildDatabaseParameterBlock(params_.Lines(),
+                                       kFileNamesAreUtf8 && AcceptsUtf8FileNames(api_));
 }
 
 void Database::Open() {

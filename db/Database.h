@@ -36,6 +36,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file name as the operating system spells it (UTF-8 on Linux and other Unix systems,
+    // the ANSI code page on Windows), or a server's "host:path".
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDatabaseName(const std::string& name);
     DatabaseParams& Params() { return params_; }
@@ -59,6 +61,8 @@ public:
     }
 
     // The database parameter block built from Params(); exposed for inspection.
+    // The database parameter block built from Params(), with the UTF-8 file-name flag where
+    // names are UTF-8 and the client takes the flag; exposed for inspection.
     std::string BuildParameterBlock() const;
 
     // For Transaction and Query.

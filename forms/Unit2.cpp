@@ -2,6 +2,8 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
+#include "FormFont.h"
+#include "TabStops.h"
 #include "ToolBarLook.h"
 #include "Unit3.h"
 #include "platform/MouseActivation.h"
@@ -10,7 +12,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,22 +25,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 
 namespace orvelle::forms {
 
 TForm2* Form2 = nullptr;
-
-namespace {
-
-QFont FormFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (!QFontInfo(font).exactMatch())
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(8);
-    return font;
-}
-
-} // namespace
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form2");
@@ -170,6 +161,10 @@ void TForm2::BuildPanes() {
     TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked |
                                QAbstractItemView::EditKeyPressed);
     TreeView1->setUniformRowHeights(true);
+    // Whole names, however long or deep: the tree scrolls sideways instead of cutting them.
+    TreeView1->setTextElideMode(Qt::ElideNone);
+    TreeView1->header()->setStretchLastSection(false);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     TreeView1->viewport()->installEventFilter(this);
     TreeView1->installEventFilter(this);
     treeLayout->addWidget(TreeView1);
@@ -181,7 +176,7 @@ void TForm2::BuildPanes() {
     browserLayout->setContentsMargins(2, 2, 2, 2);
     WebBrowser1 = new viewer::BrowserView(Panel2);
     WebBrowser1->setObjectName("WebBrowser1");
-    WebBrowser1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    KeepOutOfTabChain(WebBrowser1); // not a tab stop, nor anything the view puts inside it
     WebBrowser1->SetNavigationHandler(
         [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
@@ -190,6 +185,11 @@ void TForm2::BuildPanes() {
                     std::make_exception_ptr(std::runtime_error(message.toStdString())));
             });
     browserLayout->addWidget(WebBrowser1);
+    // The view makes its drawing surface now, before the window first shows (an empty script
+    // starts the page without navigating): one made once the window is on screen has Qt re-create
+    // the window, which then forgets that it was maximised.
+    WebBrowser1->page()->runJavaScript(QStringLiteral("void 0"),
+                                       QWebEngineScript::ApplicationWorld);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(Panel2);

@@ -7,6 +7,8 @@
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
 #include "store/LibraryHeader.h"
+#include "platform/NativeFileName.h"
+#include "platform/TerminationSignals.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -53,7 +55,7 @@ bool TForm2::OpenDatabase(const QString& fileName) {
     db::Database& database = CustomerData->IBDatabase1;
     try {
         database.Close();
-        database.SetDatabaseName(platform::ToAnsi(fileName));
+        database.SetDatabaseName(platform::NativeFileName(fileName));
         EnsureCredentials(database);
         database.Open();
         CustomerData->IBTransaction1.SetActive(true);
@@ -70,15 +72,15 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty())
         return;
     db::Database& database = CustomerData->IBDatabase1;
-    const QString previous = platform::FromAnsi(database.DatabaseName());
+    const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName))
+    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested())
         return;
     // The tree and the connection must agree: back to the library shown before, or nothing.
     if (!wasConnected || !OpenDatabase(previous)) {
         ClearTree();
         if (!wasConnected)
-            database.SetDatabaseName(platform::ToAnsi(previous));
+            database.SetDatabaseName(platform::NativeFileName(previous));
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
                           OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);

@@ -7,6 +7,7 @@
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
+#include "platform/TerminationSignals.h"
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
@@ -14,6 +15,8 @@
 
 #include <QApplication>
 #include <QTreeWidget>
+
+#include <stdexcept>
 
 namespace orvelle::forms {
 
@@ -32,6 +35,9 @@ public:
     TreeViewSink& operator=(const TreeViewSink&) = delete;
 
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
+        // A termination signal stops a long load at the next entry, whatever the client does.
+        if (platform::TerminationRequested())
+            throw std::runtime_error("The program is ending");
         const QString text = platform::FromAnsi(entry->name);
         const QIcon& icon = entry->IsFolder() ? folderIcon_ : documentIcon_;
         auto* item = new RegisterTreeItem(std::move(entry), icon);

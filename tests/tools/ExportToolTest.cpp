@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -85,6 +87,22 @@ TEST_F(ExportTool, TreeListsTheVisibleRegisterInDisplayOrder) {
     EXPECT_FALSE(run.out.contains(QByteArray("Невидимый")));
     EXPECT_FALSE(run.out.contains(QByteArray("Без признака")));
     EXPECT_TRUE(run.err.isEmpty());
+}
+
+TEST_F(ExportTool, LibraryInAFolderWithCyrillicLettersAndSpaces) {
+    const std::filesystem::path folder = folder_->Path() / u8"Мои документы" / u8"Сметы 2024";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path library = folder / u8"Библиотека норм.kvd";
+    std::filesystem::copy_file(Tiny(), library);
+    const Outcome run = Export({"tree", QString::fromStdU16String(library.u16string())});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), kTinyListing.toStdString());
+
+    // A missing file there is named readably.
+    const QString missing = QString::fromStdU16String((folder / u8"Нет такой.kvd").u16string());
+    const Outcome failed = Export({"tree", missing});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(failed.err).contains(missing)) << failed.err.toStdString();
 }
 
 TEST_F(ExportTool, DocumentBytesComeOutUnchanged) {

@@ -6,6 +6,7 @@
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
 #include "store/Library.h"
+#include "platform/NativeFileName.h"
 #include "store/RegisterQueries.h"
 
 #include <charconv>
@@ -34,7 +35,8 @@ int Usage() {
 
 void PrintError(const std::exception& error) {
     const auto* dbError = dynamic_cast<const db::Exception*>(&error);
-    std::cerr << (dbError ? platform::FromAnsi(dbError->Message()).toStdString() : error.what())
+    std::cerr << (dbError ? platform::FromClientMessage(dbError->Message()).toStdString()
+                          : error.what())
               << '\n';
 }
 
@@ -98,6 +100,7 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
 
 int main(int argc, char* argv[]) {
     std::ios::sync_with_stdio(false);
+    platform::UseSystemCharacterSet(); // file names reach the client as the system spells them
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // documents go out byte for byte
 #endif
