@@ -29,8 +29,9 @@ QString KindOf(const std::exception_ptr& error) {
 
 QString StartupFailureText(const std::exception_ptr& error, const QString& moduleName) {
     QString message = forms::MessageOf(error);
-    if (!message.isEmpty() && !message.endsWith(u'.'))
+    if (!message.isEmpty() && !message.endsWith(u'.')) {
         message += u'.';
+    }
     // The failing address is not known to a C++ program; the module's own start stands in.
     return QStringLiteral("Exception %1 in module %2 at %3.\r\n%4\r\n")
         .arg(KindOf(error), moduleName, QStringLiteral("00000000"), message);

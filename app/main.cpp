@@ -26,8 +26,9 @@ int main(int argc, char* argv[]) {
         forms::Form2 = new forms::TForm2();
         forms::AboutBox = new forms::TAboutBox();
     } catch (...) {
-        if (platform::TerminationRequested())
+        if (platform::TerminationRequested()) {
             return 0;
+        }
         app::ShowStartupFailure(std::current_exception());
         return 1;
     }

@@ -18,13 +18,13 @@ struct LibraryState {
     ClientApi api{};
 };
 
-LibraryState& state() {
+LibraryState& State() {
     static LibraryState instance;
     return instance;
 }
 
 // Connections may be created on worker threads too; the first load must happen once.
-std::mutex& stateMutex() {
+std::mutex& StateMutex() {
     static std::mutex mutex;
     return mutex;
 }
@@ -42,7 +42,7 @@ private:
     void* library_;
 };
 
-template <typename Function> void resolve(void* library, const char* name, Function& target) {
+template <typename Function> void Resolve(void* library, const char* name, Function& target) {
     void* address = SharedLibrary::Symbol(library, name);
     if (address == nullptr) {
         throw EOSError(SharedLibrary::LastError());
@@ -50,7 +50,7 @@ template <typename Function> void resolve(void* library, const char* name, Funct
     target = reinterpret_cast<Function>(address);
 }
 
-std::string joined(const std::vector<std::string>& items, const std::string& separator) {
+std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
     std::string text;
     for (const std::string& item : items) {
         text += (text.empty() ? "" : separator) + item;
@@ -60,7 +60,7 @@ std::string joined(const std::vector<std::string>& items, const std::string& sep
 
 // A library was found for another kind of machine: say which, what is needed, and where the
 // search looked.
-std::string wrongKindMessage(const std::vector<std::string>& found,
+std::string WrongKindMessage(const std::vector<std::string>& found,
                              const std::vector<std::string>& fileNames) {
     const std::string bits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
     std::vector<std::string> kinds;
@@ -78,13 +78,13 @@ std::string wrongKindMessage(const std::vector<std::string>& found,
         }
     }
     return "The Firebird client library found does not fit this " + bits +
-           " program: " + joined(kinds, "; ") + ". A " + bits +
+           " program: " + Joined(kinds, "; ") + ". A " + bits +
            " Firebird client library is needed" +
            (bits == "64-bit" ? " (fbclient.dll of a 64-bit Firebird installation)" : "") +
-           ". Looked for " + joined(fileNames, ", ") + " in: " + joined(folders, "; ");
+           ". Looked for " + Joined(fileNames, ", ") + " in: " + Joined(folders, "; ");
 }
 
-void* open(const std::vector<std::string>& fileNames) {
+void* OpenFirstFound(const std::vector<std::string>& fileNames) {
     std::vector<std::string> wrongKind;
     for (const std::string& name : fileNames) {
         if (void* library = SharedLibrary::Open(name)) {
@@ -96,7 +96,7 @@ void* open(const std::vector<std::string>& fileNames) {
         }
     }
     if (!wrongKind.empty()) {
-        throw EIBClientError(wrongKindMessage(wrongKind, fileNames));
+        throw EIBClientError(WrongKindMessage(wrongKind, fileNames));
     }
     throw EIBClientError("InterBase library " + fileNames.front() +
                          " not found in the path. Please install InterBase to use this "
@@ -104,7 +104,7 @@ void* open(const std::vector<std::string>& fileNames) {
 }
 
 template <typename Function>
-void resolveOptional(void* library, const char* name, Function& target) {
+void ResolveOptional(void* library, const char* name, Function& target) {
     target = reinterpret_cast<Function>(SharedLibrary::Symbol(library, name));
 }
 
@@ -120,17 +120,17 @@ bool AcceptsUtf8FileNames(const ClientApi& api) {
 }
 
 const ClientApi& ClientLibrary::Load() {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    LibraryState& s = state();
+    const std::lock_guard<std::mutex> lock(StateMutex());
+    LibraryState& s = State();
     if (s.loaded) {
         return s.api;
     }
-    void* library = open(s.fileNames);
+    void* library = OpenFirstFound(s.fileNames);
     LibraryGuard guard(library);
     // Resolve into a scratch copy so that a library lacking an entry point leaves nothing
     // half-filled behind; the next Load() tries again.
     ClientApi api{};
-#define ORVELLE_RESOLVE(name) resolve(library, #name, api.name)
+#define ORVELLE_RESOLVE(name) Resolve(library, #name, api.name)
     ORVELLE_RESOLVE(isc_attach_database);
     ORVELLE_RESOLVE(isc_detach_database);
     ORVELLE_RESOLVE(isc_database_info);
@@ -155,8 +155,8 @@ const ClientApi& ClientLibrary::Load() {
     ORVELLE_RESOLVE(isc_vax_integer);
 #undef ORVELLE_RESOLVE
     s.library = guard.Release();
-    resolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
-    resolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
+    ResolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
+    ResolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
     s.api = api;
     s.loaded = true;
     return s.api;
@@ -175,7 +175,7 @@ std::string ClientLibrary::DefaultFileName() {
 }
 
 const std::string& ClientLibrary::FileName() {
-    return state().fileNames.front();
+    return State().fileNames.front();
 }
 
 void ClientLibrary::SetFileName(std::string fileName) {
@@ -183,8 +183,8 @@ void ClientLibrary::SetFileName(std::string fileName) {
 }
 
 void ClientLibrary::SetFileNames(std::vector<std::string> fileNames) {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    LibraryState& s = state();
+    const std::lock_guard<std::mutex> lock(StateMutex());
+    LibraryState& s = State();
     if (fileNames.empty() || fileNames == s.fileNames) {
         return;
     }

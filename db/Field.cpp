@@ -20,7 +20,7 @@ namespace {
 // The longest blob read whole into one text; longer ones are refused, or streamed.
 constexpr std::uint64_t kLargestText = std::uint64_t(1) << 30;
 
-std::int64_t powerOfTen(int exponent) {
+std::int64_t PowerOfTen(int exponent) {
     std::int64_t value = 1;
     for (int i = 0; i < exponent && i < 18; ++i) {
         value *= 10;
@@ -30,16 +30,16 @@ std::int64_t powerOfTen(int exponent) {
 
 // A whole number with its scale applied, rounded half away from zero; nullopt when it does
 // not fit 64 bits.
-std::optional<std::int64_t> scaledWhole(std::int64_t raw, int scale) {
+std::optional<std::int64_t> ScaledWhole(std::int64_t raw, int scale) {
     if (scale >= 0) {
-        const std::int64_t factor = powerOfTen(scale);
+        const std::int64_t factor = PowerOfTen(scale);
         if (raw != 0 && (raw > std::numeric_limits<std::int64_t>::max() / factor ||
                          raw < std::numeric_limits<std::int64_t>::min() / factor)) {
             return std::nullopt;
         }
         return raw * factor;
     }
-    const std::int64_t divisor = powerOfTen(-scale);
+    const std::int64_t divisor = PowerOfTen(-scale);
     std::int64_t whole = raw / divisor;
     const std::int64_t rest = raw % divisor;
     if (rest * 2 >= divisor) {
@@ -50,17 +50,17 @@ std::optional<std::int64_t> scaledWhole(std::int64_t raw, int scale) {
     return whole;
 }
 
-bool fitsInt32(std::int64_t value) {
+bool FitsInt32(std::int64_t value) {
     return value >= std::numeric_limits<std::int32_t>::min() &&
            value <= std::numeric_limits<std::int32_t>::max();
 }
 
-std::string scaledToString(std::int64_t raw, int scale) {
+std::string ScaledToString(std::int64_t raw, int scale) {
     if (scale >= 0) {
         return raw == 0 ? "0"
                         : std::to_string(raw) + std::string(static_cast<std::size_t>(scale), '0');
     }
-    const std::int64_t divisor = powerOfTen(-scale);
+    const std::int64_t divisor = PowerOfTen(-scale);
     const std::uint64_t magnitude =
         raw < 0 ? static_cast<std::uint64_t>(-(raw + 1)) + 1 : static_cast<std::uint64_t>(raw);
     std::string fraction = std::to_string(magnitude % static_cast<std::uint64_t>(divisor));
@@ -69,7 +69,7 @@ std::string scaledToString(std::int64_t raw, int scale) {
            "." + fraction;
 }
 
-std::int64_t readRawInteger(const ColumnLayout& column, const char* data) {
+std::int64_t ReadRawInteger(const ColumnLayout& column, const char* data) {
     switch (column.type) {
     case SQL_SHORT: {
         std::int16_t v;
@@ -89,7 +89,7 @@ std::int64_t readRawInteger(const ColumnLayout& column, const char* data) {
     }
 }
 
-double readFloat(const ColumnLayout& column, const char* data) {
+double ReadFloat(const ColumnLayout& column, const char* data) {
     if (column.type == SQL_FLOAT) {
         float v;
         std::memcpy(&v, data, sizeof v);
@@ -100,7 +100,7 @@ double readFloat(const ColumnLayout& column, const char* data) {
     return v;
 }
 
-std::string readText(const ColumnLayout& column, const char* data) {
+std::string ReadText(const ColumnLayout& column, const char* data) {
     const std::size_t capacity = static_cast<unsigned short>(column.length);
     if (column.type == SQL_VARYING) {
         unsigned short length;
@@ -143,11 +143,11 @@ std::int32_t Field::AsInteger() const {
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64: {
-        const std::int64_t raw = readRawInteger(column, data);
-        const std::optional<std::int64_t> whole = scaledWhole(raw, column.scale);
-        if (!whole || !fitsInt32(*whole)) {
+        const std::int64_t raw = ReadRawInteger(column, data);
+        const std::optional<std::int64_t> whole = ScaledWhole(raw, column.scale);
+        if (!whole || !FitsInt32(*whole)) {
             throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
-                                 scaledToString(raw, column.scale) +
+                                 ScaledToString(raw, column.scale) +
                                  ", which does not fit a 32-bit integer");
         }
         return static_cast<std::int32_t>(*whole);
@@ -155,7 +155,7 @@ std::int32_t Field::AsInteger() const {
     case SQL_FLOAT:
     case SQL_DOUBLE:
     case SQL_D_FLOAT: {
-        const double value = readFloat(column, data);
+        const double value = ReadFloat(column, data);
         if (std::isnan(value)) {
             return 0;
         }
@@ -197,20 +197,20 @@ std::int32_t Field::AsInteger() const {
 namespace {
 
 // A number, a text or a truth value as text; nullopt for a blob or a kind with no text.
-std::optional<std::string> valueAsString(const ColumnLayout& column, const char* data) {
+std::optional<std::string> ValueAsString(const ColumnLayout& column, const char* data) {
     switch (column.type) {
     case SQL_TEXT:
     case SQL_VARYING:
-        return readText(column, data);
+        return ReadText(column, data);
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        return scaledToString(readRawInteger(column, data), column.scale);
+        return ScaledToString(ReadRawInteger(column, data), column.scale);
     case SQL_FLOAT:
     case SQL_DOUBLE:
     case SQL_D_FLOAT: {
         char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.15g", readFloat(column, data));
+        std::snprintf(buffer, sizeof buffer, "%.15g", ReadFloat(column, data));
         return std::string(buffer);
     }
     case SQL_BOOLEAN:
@@ -229,7 +229,7 @@ std::string Field::AsString() const {
     Query::Impl& d = *query_.impl_;
     const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
     const char* data = d.CurrentRow() + column.dataOffset;
-    if (std::optional<std::string> value = valueAsString(column, data)) {
+    if (std::optional<std::string> value = ValueAsString(column, data)) {
         return *std::move(value);
     }
     if (column.type != SQL_BLOB) {

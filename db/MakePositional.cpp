@@ -3,7 +3,7 @@
 namespace orvelle::db {
 
 namespace {
-bool isNameChar(char c) {
+bool IsNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '$';
 }
@@ -39,7 +39,7 @@ std::string MakePositional(const std::string& text, std::vector<std::string>* na
                 i = close == std::string::npos ? n : close + 1;
             } else {
                 const std::size_t start = i;
-                while (i < n && isNameChar(text[i])) {
+                while (i < n && IsNameChar(text[i])) {
                     ++i;
                 }
                 name.assign(text, start, i - start);

@@ -10,18 +10,18 @@ namespace orvelle::db {
 
 namespace {
 
-bool isBlank(const std::string& text) {
+bool IsBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c <= ' '; });
 }
 
-std::string lowered(std::string text) {
+std::string Lowered(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
 }
 
-int itemFor(const std::string& name) {
+int ItemFor(const std::string& name) {
     if (name == "user_name") {
         return isc_dpb_user_name;
     }
@@ -41,15 +41,15 @@ std::string BuildDatabaseParameterBlock(const std::vector<std::string>& lines, b
             continue; // a line without "=" names nothing
         }
         const std::string rawName = line.substr(0, equals);
-        if (isBlank(rawName)) {
+        if (IsBlank(rawName)) {
             continue;
         }
-        std::string name = lowered(rawName);
+        std::string name = Lowered(rawName);
         static const std::string prefix = "isc_dpb_";
         if (name.compare(0, prefix.size(), prefix) == 0) {
             name.erase(0, prefix.size());
         }
-        const int item = itemFor(name);
+        const int item = ItemFor(name);
         if (item == 0) {
             throw EIBClientError("DPB Constant (" + rawName + ") is unknown");
         }

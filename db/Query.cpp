@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kBufferChunks = 1000;
 constexpr int kInitialColumns = 16;
 
-bool sameName(const std::string& a, const std::string& b) {
+bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -32,15 +32,15 @@ bool sameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-bool isBlankText(const std::string& text) {
+bool IsBlankText(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c <= ' '; });
 }
 
-std::size_t alignUp(std::size_t value, std::size_t alignment) {
+std::size_t AlignUp(std::size_t value, std::size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }
 
-std::string nextCursorName() {
+std::string NextCursorName() {
     static std::atomic<unsigned> counter{0};
     return "ORVELLE_CURSOR_" + std::to_string(++counter);
 }
@@ -86,7 +86,7 @@ void Param::SetAsInteger(std::int32_t value) {
 Query::Query(std::string name, Database* database, Transaction* transaction)
     : name_(std::move(name)), database_(database), transaction_(transaction),
       impl_(std::make_unique<Impl>(database != nullptr ? database->Api() : ClientLibrary::Load())) {
-    impl_->cursorName = nextCursorName();
+    impl_->cursorName = NextCursorName();
     if (database_ != nullptr) {
         database_->AddQuery(this);
     }
@@ -121,7 +121,7 @@ Field& Query::Fields(int index) {
 
 Field& Query::FieldByName(const std::string& name) {
     for (Field& field : impl_->fields) {
-        if (sameName(field.FieldName(), name)) {
+        if (SameName(field.FieldName(), name)) {
             return field;
         }
     }
@@ -130,7 +130,7 @@ Field& Query::FieldByName(const std::string& name) {
 
 Param& Query::ParamByName(const std::string& name) {
     for (Param& param : params_) {
-        if (sameName(param.Name(), name)) {
+        if (SameName(param.Name(), name)) {
             return param;
         }
     }
@@ -146,9 +146,9 @@ void Query::TextChanged() {
     impl_->paramSource.clear();
     for (std::string& name : names) {
         auto old = std::find_if(params_.begin(), params_.end(),
-                                [&](const Param& p) { return sameName(p.Name(), name); });
+                                [&](const Param& p) { return SameName(p.Name(), name); });
         auto first = std::find_if(params.begin(), params.end(),
-                                  [&](const Param& p) { return sameName(p.Name(), name); });
+                                  [&](const Param& p) { return SameName(p.Name(), name); });
         impl_->paramSource.push_back(static_cast<std::size_t>(first - params.begin()));
         if (old != params_.end()) {
             Param carried = *old;
@@ -194,7 +194,7 @@ namespace {
 
 // Describes the columns (or parameters) into `sqlda`, growing it when the statement has more.
 template <typename Describe>
-void describeInto(Sqlda& sqlda, int initial, const StatusVector& status, const ClientApi& api,
+void DescribeInto(Sqlda& sqlda, int initial, const StatusVector& status, const ClientApi& api,
                   Describe describe) {
     sqlda.Allocate(initial);
     describe(sqlda.Get());
@@ -245,11 +245,11 @@ void Query::Impl::RequireSelect() {
 void Query::Impl::Describe(std::size_t parameterCount, unsigned short dialect) {
     StatusVector status;
     if (parameterCount > 0) {
-        describeInto(input, static_cast<int>(parameterCount), status, api, [&](XSQLDA* sqlda) {
+        DescribeInto(input, static_cast<int>(parameterCount), status, api, [&](XSQLDA* sqlda) {
             api.isc_dsql_describe_bind(status.Data(), &statement, dialect, sqlda);
         });
     }
-    describeInto(output, kInitialColumns, status, api, [&](XSQLDA* sqlda) {
+    DescribeInto(output, kInitialColumns, status, api, [&](XSQLDA* sqlda) {
         api.isc_dsql_describe(status.Data(), &statement, dialect, sqlda);
     });
 }
@@ -294,9 +294,9 @@ void Query::Impl::LayOutRow() {
         const std::size_t size = static_cast<std::size_t>(static_cast<unsigned short>(var.sqllen)) +
                                  (column.type == SQL_VARYING ? 2 : 0);
         column.dataOffset = offset;
-        offset = alignUp(offset + size, alignof(short));
+        offset = AlignUp(offset + size, alignof(short));
         column.indicatorOffset = offset;
-        offset = alignUp(offset + sizeof(short), 8);
+        offset = AlignUp(offset + sizeof(short), 8);
         const int nameLength =
             std::clamp<int>(var.aliasname_length, 0, static_cast<int>(sizeof var.aliasname));
         column.name.assign(var.aliasname, static_cast<std::size_t>(nameLength));
@@ -352,7 +352,7 @@ void Query::Prepare(unsigned short dialect) {
     const std::string text = sql_.Text();
     std::vector<std::string> names;
     const std::string positional = MakePositional(text, &names);
-    if (positional.size() < 2 || isBlankText(text)) {
+    if (positional.size() < 2 || IsBlankText(text)) {
         throw EIBClientError("Empty SQL Statement");
     }
     d.AllocateStatement(database_->Handle());

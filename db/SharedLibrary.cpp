@@ -13,18 +13,18 @@
 namespace orvelle::db {
 
 namespace {
-std::string& lastError() {
+std::string& LastErrorText() {
     static std::string text;
     return text;
 }
 
-bool& lastOpenWrongKind() {
+bool& LastOpenWasWrongKind() {
     static bool wrongKind = false;
     return wrongKind;
 }
 
 #ifdef _WIN32
-std::string systemMessage(DWORD code) {
+std::string SystemMessage(DWORD code) {
     char* buffer = nullptr;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -44,16 +44,16 @@ std::string systemMessage(DWORD code) {
     return text;
 }
 
-bool holdsFolder(const std::string& fileName) {
+bool HoldsFolder(const std::string& fileName) {
     return fileName.find_first_of("\\/:") != std::string::npos;
 }
 
-std::string folderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-template <typename Fill> std::string systemFolder(Fill fill) {
+template <typename Fill> std::string SystemFolder(Fill fill) {
     char buffer[MAX_PATH + 1] = {};
     const UINT length = fill(buffer, UINT(MAX_PATH));
     return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : std::string();
@@ -62,20 +62,20 @@ template <typename Fill> std::string systemFolder(Fill fill) {
 } // namespace
 
 void* SharedLibrary::Open(const std::string& fileName) {
-    lastOpenWrongKind() = false;
+    LastOpenWasWrongKind() = false;
 #ifdef _WIN32
     HMODULE module = LoadLibraryA(fileName.c_str());
     if (module == nullptr) {
         const DWORD code = GetLastError();
-        lastError() = systemMessage(code);
-        lastOpenWrongKind() = code == ERROR_BAD_EXE_FORMAT;
+        LastErrorText() = SystemMessage(code);
+        LastOpenWasWrongKind() = code == ERROR_BAD_EXE_FORMAT;
     }
     return reinterpret_cast<void*>(module);
 #else
     void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* text = dlerror();
-        lastError() = text != nullptr ? text : "cannot load " + fileName;
+        LastErrorText() = text != nullptr ? text : "cannot load " + fileName;
     }
     return handle;
 #endif
@@ -97,7 +97,7 @@ void* SharedLibrary::Symbol(void* library, const char* name) {
     FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(library), name);
     if (address == nullptr) {
         // The system's text never says which entry point is missing.
-        lastError() = std::string(name) + ": " + systemMessage(GetLastError());
+        LastErrorText() = std::string(name) + ": " + SystemMessage(GetLastError());
     }
     return reinterpret_cast<void*>(address);
 #else
@@ -105,23 +105,23 @@ void* SharedLibrary::Symbol(void* library, const char* name) {
     void* address = dlsym(library, name);
     if (address == nullptr) {
         const char* text = dlerror();
-        lastError() = text != nullptr ? text : std::string("undefined symbol: ") + name;
+        LastErrorText() = text != nullptr ? text : std::string("undefined symbol: ") + name;
     }
     return address;
 #endif
 }
 
 std::string SharedLibrary::LastError() {
-    return lastError();
+    return LastErrorText();
 }
 
 bool SharedLibrary::LastOpenFoundWrongKind() {
-    return lastOpenWrongKind();
+    return LastOpenWasWrongKind();
 }
 
 std::string SharedLibrary::Locate(const std::string& fileName) {
 #ifdef _WIN32
-    if (holdsFolder(fileName)) {
+    if (HoldsFolder(fileName)) {
         return GetFileAttributesA(fileName.c_str()) != INVALID_FILE_ATTRIBUTES ? fileName
                                                                                : std::string();
     }
@@ -141,8 +141,8 @@ std::string SharedLibrary::Locate(const std::string& fileName) {
 std::vector<std::string> SharedLibrary::SearchFolders(const std::string& fileName) {
     std::vector<std::string> folders;
 #ifdef _WIN32
-    if (holdsFolder(fileName)) {
-        folders.push_back(folderOf(fileName));
+    if (HoldsFolder(fileName)) {
+        folders.push_back(FolderOf(fileName));
         return folders;
     }
     // The order of LoadLibrary's standard search with safe DLL search mode.
@@ -160,11 +160,11 @@ std::vector<std::string> SharedLibrary::SearchFolders(const std::string& fileNam
     char program[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
-        add(folderOf(std::string(program, length)));
+        add(FolderOf(std::string(program, length)));
     }
-    add(systemFolder([](char* b, UINT n) { return GetSystemDirectoryA(b, n); }));
-    add(systemFolder([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); }));
-    add(systemFolder([](char* b, UINT n) { return UINT(GetCurrentDirectoryA(n, b)); }));
+    add(SystemFolder([](char* b, UINT n) { return GetSystemDirectoryA(b, n); }));
+    add(SystemFolder([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); }));
+    add(SystemFolder([](char* b, UINT n) { return UINT(GetCurrentDirectoryA(n, b)); }));
     if (const char* path = std::getenv("PATH")) {
         std::string all = path;
         std::size_t start = 0;

@@ -22,8 +22,9 @@ constexpr char kSubstitute = '?';
 // One converter of each kind per thread: the register is read on worker threads too.
 QStringDecoder& Decoder() {
     thread_local QStringDecoder decoder(kCodePage, QStringConverter::Flag::Stateless);
-    if (!decoder.isValid())
+    if (!decoder.isValid()) {
         NoCodec();
+    }
     decoder.resetState();
     return decoder;
 }
@@ -32,8 +33,9 @@ QStringDecoder& Decoder() {
 // no byte (Qt 6.4 does not reliably report that through hasError()).
 QByteArray Encode(QStringView text) {
     thread_local QStringEncoder encoder(kCodePage, QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
+    if (!encoder.isValid()) {
         NoCodec();
+    }
     return encoder.encode(text);
 }
 
@@ -52,11 +54,13 @@ qsizetype CharLength(QStringView text, qsizetype i) {
 
 // The codec's own byte for one character, if it has one.
 std::optional<char> ByteOf(QStringView character) {
-    if (character.size() != 1)
+    if (character.size() != 1) {
         return std::nullopt;
+    }
     const QByteArray byte = Encode(character);
-    if (byte.size() != 1 || !OwnByte(character[0], byte[0]))
+    if (byte.size() != 1 || !OwnByte(character[0], byte[0])) {
         return std::nullopt;
+    }
     return byte[0];
 }
 
@@ -66,19 +70,22 @@ constexpr qsizetype kStretch = 4096;
 
 qsizetype StretchEnd(QStringView text, qsizetype from) {
     qsizetype end = std::min(text.size(), from + kStretch);
-    if (end < text.size() && text[end - 1].isHighSurrogate())
+    if (end < text.size() && text[end - 1].isHighSurrogate()) {
         ++end; // keep a surrogate pair together
+    }
     return end;
 }
 
 // The stretch's bytes when every character in it has one of its own.
 std::optional<QByteArray> WholeBytes(QStringView stretch) {
     QByteArray bytes = Encode(stretch);
-    if (bytes.size() != stretch.size())
+    if (bytes.size() != stretch.size()) {
         return std::nullopt;
+    }
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (!OwnByte(stretch[i], bytes[i]))
+        if (!OwnByte(stretch[i], bytes[i])) {
             return std::nullopt;
+        }
     }
     return bytes;
 }
@@ -121,8 +128,9 @@ qsizetype FirstUnencodable(QStringView text) {
         }
         while (from < end) {
             const qsizetype length = CharLength(text, from);
-            if (!ByteOf(text.sliced(from, length)))
+            if (!ByteOf(text.sliced(from, length))) {
                 return from;
+            }
             from += length;
         }
     }

@@ -20,8 +20,9 @@ std::string InvalidDataTypeMessage(const QString& valueName) {
 
 QString MachineRegistry::ReadString(const QString& key, const QString& valueName) const {
 #ifdef _WIN32
-    if (standInFile_.isEmpty())
+    if (standInFile_.isEmpty()) {
         return ReadSystem(key, valueName);
+    }
 #endif
     return ReadStandIn(key, valueName);
 }
@@ -29,10 +30,12 @@ QString MachineRegistry::ReadString(const QString& key, const QString& valueName
 QString MachineRegistry::ReadStandIn(const QString& key, const QString& valueName) const {
     const RegeditFile file = RegeditFile::Load(standInFile_);
     const auto value = file.FindValue(QStringLiteral("HKEY_LOCAL_MACHINE\\") + key, valueName);
-    if (!value)
+    if (!value) {
         return {};
-    if (value->kind != RegeditFile::Kind::String)
+    }
+    if (value->kind != RegeditFile::Kind::String) {
         throw RegistryError(InvalidDataTypeMessage(valueName));
+    }
     return value->text;
 }
 

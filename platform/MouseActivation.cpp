@@ -13,18 +13,21 @@ namespace orvelle::platform {
 
 qintptr MouseActivateResult(qintptr defaultResult, qintptr lParam) {
     const auto mouseMessage = unsigned((quintptr(lParam) >> 16) & 0xFFFF);
-    if (mouseMessage == RightButtonDownMessage)
+    if (mouseMessage == RightButtonDownMessage) {
         return NoActivateAndEat;
+    }
     return defaultResult;
 }
 
 bool HandleMouseActivate(const QByteArray& eventType, void* message, qintptr* result) {
 #ifdef _WIN32
-    if (!message || !result || !eventType.startsWith("windows_"))
+    if (!message || !result || !eventType.startsWith("windows_")) {
         return false;
+    }
     const auto* msg = static_cast<const MSG*>(message);
-    if (msg->message != MouseActivateMessage)
+    if (msg->message != MouseActivateMessage) {
         return false;
+    }
     try {
         *result = DefWindowProcW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
         *result = MouseActivateResult(*result, msg->lParam);
@@ -44,12 +47,15 @@ RightClickActivationFilter::RightClickActivationFilter(QWidget* window, QObject*
     : QObject(parent), window_(window) {}
 
 bool RightClickActivationFilter::BelongsToWindow(QObject* watched) const {
-    if (!window_ || !watched)
+    if (!window_ || !watched) {
         return false;
-    if (watched->isWidgetType())
+    }
+    if (watched->isWidgetType()) {
         return static_cast<QWidget*>(watched)->window() == window_;
-    if (auto* handle = qobject_cast<QWindow*>(watched))
+    }
+    if (auto* handle = qobject_cast<QWindow*>(watched)) {
         return handle == window_->windowHandle();
+    }
     return false;
 }
 
@@ -57,8 +63,9 @@ bool RightClickActivationFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
-        if (!BelongsToWindow(watched))
+        if (!BelongsToWindow(watched)) {
             break;
+        }
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton && !window_->isActiveWindow()) {
             eatRelease_ = true;

@@ -24,28 +24,32 @@ namespace {
 // The name in the ANSI code page; lossy tells whether a character had no byte there.
 std::string ToAnsiCodePage(const std::wstring& wide, bool& lossy) {
     lossy = false;
-    if (wide.empty())
+    if (wide.empty()) {
         return {};
+    }
     const int length = static_cast<int>(wide.size());
     BOOL usedDefault = FALSE;
     const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr,
                                          0, nullptr, &usedDefault);
     std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
+    if (size > 0) {
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, bytes.data(), size,
                             nullptr, &usedDefault);
+    }
     lossy = usedDefault != FALSE;
     return bytes;
 }
 
 std::wstring ShortName(const std::wstring& wide) {
     const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
-    if (size == 0)
+    if (size == 0) {
         return {};
+    }
     std::vector<wchar_t> buffer(size);
     const DWORD written = GetShortPathNameW(wide.c_str(), buffer.data(), size);
-    if (written == 0 || written >= size)
+    if (written == 0 || written >= size) {
         return {};
+    }
     return std::wstring(buffer.data(), written);
 }
 
@@ -55,11 +59,13 @@ std::string NativeFileName(const QString& fileName) {
     const std::wstring wide = fileName.toStdWString();
     bool lossy = false;
     std::string bytes = ToAnsiCodePage(wide, lossy);
-    if (!lossy)
+    if (!lossy) {
         return bytes;
+    }
     const std::wstring shortName = ShortName(wide);
-    if (shortName.empty())
+    if (shortName.empty()) {
         return bytes;
+    }
     bool shortLossy = false;
     std::string shortBytes = ToAnsiCodePage(shortName, shortLossy);
     return shortLossy ? bytes : shortBytes;
@@ -97,8 +103,9 @@ void UseSystemCharacterSet() {
     const char* codeset = nl_langinfo(CODESET);
     const bool plain = !locale || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
                        std::strcmp(codeset, "US-ASCII") == 0;
-    if (plain)
+    if (plain) {
         std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
 }
 
 #endif

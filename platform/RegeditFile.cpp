@@ -16,18 +16,21 @@ QString NormaliseKeyPath(QStringView path) {
     QStringList parts;
     for (QStringView part : path.split(u'\\', Qt::SkipEmptyParts)) {
         const QStringView trimmed = part.trimmed();
-        if (!trimmed.isEmpty())
+        if (!trimmed.isEmpty()) {
             parts.append(trimmed.toString().toUpper());
+        }
     }
-    if (!parts.isEmpty() && parts.front() == u"HKLM")
+    if (!parts.isEmpty() && parts.front() == u"HKLM") {
         parts.front() = QStringLiteral("HKEY_LOCAL_MACHINE");
+    }
     return parts.join(u'\\');
 }
 
 QString CutAtNul(QString text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
-    if (nul >= 0)
+    if (nul >= 0) {
         text.truncate(nul);
+    }
     return text;
 }
 
@@ -44,10 +47,12 @@ QString DecodeUtf16Le(QByteArrayView bytes) {
 
 QString DecodeFile(QByteArrayView bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE)
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         return DecodeUtf16Le(bytes.sliced(2));
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
         return QString::fromUtf8(bytes.sliced(3));
+    }
     return QString::fromUtf8(bytes);
 }
 
@@ -74,14 +79,17 @@ std::optional<QByteArray> ReadHexBytes(QStringView list) {
     QByteArray bytes;
     for (QStringView piece : list.split(u',')) {
         piece = piece.trimmed();
-        if (piece.isEmpty())
+        if (piece.isEmpty()) {
             continue;
-        if (piece.size() > 2)
+        }
+        if (piece.size() > 2) {
             return std::nullopt;
+        }
         bool ok = false;
         const uint byte = piece.toUInt(&ok, 16);
-        if (!ok)
+        if (!ok) {
             return std::nullopt;
+        }
         bytes.append(char(byte));
     }
     return bytes;
@@ -97,52 +105,61 @@ public:
     explicit Parser(QStringList lines) : lines_(std::move(lines)) {}
 
     std::map<QString, std::map<QString, RegeditFile::Value>> Run() {
-        if (lines_.isEmpty())
+        if (lines_.isEmpty()) {
             return {};
+        }
         const QString header = lines_.front().trimmed();
-        if (header != u"Windows Registry Editor Version 5.00" && header != u"REGEDIT4")
+        if (header != u"Windows Registry Editor Version 5.00" && header != u"REGEDIT4") {
             return {};
-        for (line_ = 1; line_ < lines_.size(); ++line_)
+        }
+        for (line_ = 1; line_ < lines_.size(); ++line_) {
             ReadLine(QStringView(lines_[line_]).trimmed());
+        }
         return std::move(keys_);
     }
 
 private:
     void ReadLine(QStringView line) {
-        if (line.isEmpty() || line.startsWith(u';'))
+        if (line.isEmpty() || line.startsWith(u';')) {
             return;
+        }
         if (line.startsWith(u'[')) {
             ReadSection(line);
             return;
         }
-        if (line.startsWith(u'"') || line.startsWith(u'@'))
+        if (line.startsWith(u'"') || line.startsWith(u'@')) {
             ReadValue(line);
+        }
     }
 
     void ReadSection(QStringView line) {
         current_ = nullptr;
         const qsizetype close = line.lastIndexOf(u']');
-        if (close < 0)
+        if (close < 0) {
             return;
+        }
         QStringView path = line.sliced(1, close - 1).trimmed();
         if (path.startsWith(u'-')) {
             DeleteKey(NormaliseKeyPath(path.sliced(1)));
             return;
         }
         const QString key = NormaliseKeyPath(path);
-        if (!key.isEmpty())
+        if (!key.isEmpty()) {
             current_ = &keys_[key];
+        }
     }
 
     void DeleteKey(const QString& key) {
-        if (key.isEmpty())
+        if (key.isEmpty()) {
             return;
+        }
         const QString below = key + u'\\';
         for (auto it = keys_.begin(); it != keys_.end();) {
-            if (it->first == key || it->first.startsWith(below))
+            if (it->first == key || it->first.startsWith(below)) {
                 it = keys_.erase(it);
-            else
+            } else {
                 ++it;
+            }
         }
     }
 
@@ -153,24 +170,29 @@ private:
             pos = 1;
         } else {
             auto quoted = ReadQuoted(line, pos);
-            if (!quoted)
+            if (!quoted) {
                 return;
+            }
             name = *quoted;
         }
-        while (pos < line.size() && line[pos].isSpace())
+        while (pos < line.size() && line[pos].isSpace()) {
             ++pos;
-        if (pos >= line.size() || line[pos] != u'=')
+        }
+        if (pos >= line.size() || line[pos] != u'=') {
             return;
+        }
         ++pos;
-        while (pos < line.size() && line[pos].isSpace())
+        while (pos < line.size() && line[pos].isSpace()) {
             ++pos;
+        }
         QStringView data = line.sliced(pos);
 
         if (data.startsWith(u'"')) {
             qsizetype end = 0;
             auto text = ReadQuoted(data, end);
-            if (!text || !IsBlankOrComment(data.sliced(end)))
+            if (!text || !IsBlankOrComment(data.sliced(end))) {
                 return;
+            }
             Store(name, {RegeditFile::Kind::String, CutAtNul(*text)});
             return;
         }
@@ -179,23 +201,26 @@ private:
         QString joined = data.toString();
         while (joined.endsWith(u'\\')) {
             joined.chop(1);
-            if (line_ + 1 >= lines_.size())
+            if (line_ + 1 >= lines_.size()) {
                 break;
+            }
             joined += QStringView(lines_[++line_]).trimmed();
         }
         joined = joined.trimmed();
 
         if (joined == u"-") {
-            if (current_)
+            if (current_) {
                 current_->erase(FoldName(name));
+            }
             return;
         }
         const QString lower = joined.toLower();
         for (const QLatin1String prefix : {QLatin1String("hex(1):"), QLatin1String("hex(2):")}) {
             if (lower.startsWith(prefix)) {
                 const auto bytes = ReadHexBytes(QStringView(joined).sliced(prefix.size()));
-                if (bytes)
+                if (bytes) {
                     Store(name, {RegeditFile::Kind::String, CutAtNul(DecodeUtf16Le(*bytes))});
+                }
                 return;
             }
         }
@@ -213,8 +238,9 @@ private:
     }
 
     void Store(const QString& name, RegeditFile::Value value) {
-        if (current_)
+        if (current_) {
             (*current_)[FoldName(name)] = std::move(value);
+        }
     }
 
     QStringList lines_;
@@ -226,8 +252,9 @@ private:
 QStringList SplitLines(const QString& text) {
     QStringList lines = text.split(u'\n');
     for (QString& line : lines) {
-        if (line.endsWith(u'\r'))
+        if (line.endsWith(u'\r')) {
             line.chop(1);
+        }
     }
     return lines;
 }
@@ -241,14 +268,17 @@ RegeditFile RegeditFile::Parse(QByteArrayView bytes) {
 }
 
 RegeditFile RegeditFile::Load(const QString& fileName) {
-    if (fileName.isEmpty())
+    if (fileName.isEmpty()) {
         return {};
+    }
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return {};
+    }
     const QByteArray bytes = file.read(MaxFileSize + 1);
-    if (bytes.size() > MaxFileSize || file.error() != QFileDevice::NoError)
+    if (bytes.size() > MaxFileSize || file.error() != QFileDevice::NoError) {
         return {};
+    }
     return Parse(bytes);
 }
 
@@ -259,11 +289,13 @@ bool RegeditFile::HasKey(const QString& keyPath) const {
 std::optional<RegeditFile::Value> RegeditFile::FindValue(const QString& keyPath,
                                                          const QString& valueName) const {
     const auto key = keys_.find(NormaliseKeyPath(keyPath));
-    if (key == keys_.end())
+    if (key == keys_.end()) {
         return std::nullopt;
+    }
     const auto value = key->second.find(FoldName(valueName));
-    if (value == key->second.end())
+    if (value == key->second.end()) {
         return std::nullopt;
+    }
     return value->second;
 }
 

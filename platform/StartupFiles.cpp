@@ -31,10 +31,12 @@ QString CurrentDirectory() {
 
 QString PathIniName(const QString& folder) {
     const QString name = QStringLiteral("path.ini");
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
         return name;
-    if (folder.endsWith(QDir::separator()))
+    }
+    if (folder.endsWith(QDir::separator())) {
         return folder + name;
+    }
     return folder + QDir::separator() + name;
 }
 
@@ -60,10 +62,12 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
     for (;;) {
         const qint64 room = kLongestFirstLine + 1 - line.size();
         const qint64 got = file.read(chunk, std::min<qint64>(sizeof chunk, room));
-        if (got < 0)
+        if (got < 0) {
             ThrowFileError(file);
-        if (got == 0)
+        }
+        if (got == 0) {
             break;
+        }
         const auto* end = static_cast<const char*>(std::memchr(chunk, '\n', std::size_t(got)));
         if (end) {
             line.append(chunk, end - chunk);
@@ -80,16 +84,19 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
 
     // A CR belongs to the ending only together with the LF after it; a CR right before the
     // end of the file without a LF stays part of the line.
-    if (endsInLf && line.endsWith('\r'))
+    if (endsInLf && line.endsWith('\r')) {
         line.chop(1);
-    if (line.startsWith("\xEF\xBB\xBF"))
+    }
+    if (line.startsWith("\xEF\xBB\xBF")) {
         line.remove(0, 3);
-    if (tooLong || line.size() > kLongestPath)
+    }
+    if (tooLong || line.size() > kLongestPath) {
         throw FileError(
             QStringLiteral("The first line of %1 is longer than a path can be (%2 bytes)")
                 .arg(QFileInfo(fileName).fileName())
                 .arg(kLongestPath)
                 .toStdString());
+    }
     result.status = OpenStatus::Opened;
     result.line = FromNativeFileName(std::string_view(line.constData(), std::size_t(line.size())));
     return result;
@@ -97,33 +104,40 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
 
 void CreateEmptyFile(const QString& fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         ThrowFileError(file);
+    }
     file.close();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
         ThrowFileError(file);
+    }
 }
 
 void WriteSingleLine(const QString& fileName, const QString& line) {
     const std::string bytes = NativeFileName(line) + "\r\n";
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         ThrowFileError(file);
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush())
+    }
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush()) {
         ThrowFileError(file);
+    }
     file.close();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
         ThrowFileError(file);
+    }
 }
 
 bool HasKvdEntry(const QString& folder) {
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
         return false;
+    }
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        if (it.fileName().endsWith(QLatin1String(".kvd"), Qt::CaseInsensitive))
+        if (it.fileName().endsWith(QLatin1String(".kvd"), Qt::CaseInsensitive)) {
             return true;
+        }
     }
     return false;
 }

@@ -38,8 +38,9 @@ void OnSignal(int) {
 } // namespace
 
 void QuitOnTerminationSignals(QCoreApplication& application) {
-    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         return;
+    }
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [notifier] {
         char byte = 0;
@@ -51,8 +52,9 @@ void QuitOnTerminationSignals(QCoreApplication& application) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 bool TerminationRequested() {

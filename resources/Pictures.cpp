@@ -21,8 +21,9 @@ void EnsureResources() {
 QPixmap Load(const QString& path) {
     EnsureResources();
     QPixmap picture(path);
-    if (picture.isNull())
+    if (picture.isNull()) {
         qWarning("Orvelle: the picture %s is missing from the resources", qPrintable(path));
+    }
     return picture;
 }
 
@@ -37,8 +38,9 @@ const char* const imageListFiles[ImageListCount] = {
 QList<QPixmap> ImageListPictures() {
     QList<QPixmap> pictures;
     pictures.reserve(ImageListCount);
-    for (const char* file : imageListFiles)
+    for (const char* file : imageListFiles) {
         pictures.append(Load(QStringLiteral(":/orvelle/imagelist/") + QLatin1String(file)));
+    }
     return pictures;
 }
 
@@ -53,8 +55,9 @@ QPixmap ForwardPicture() {
 QIcon ProgramIcon() {
     QIcon icon;
     icon.addPixmap(Load(QStringLiteral(":/orvelle/orvelle-icon.xpm")));
-    for (int size : {16, 48, 64})
+    for (int size : {16, 48, 64}) {
         icon.addPixmap(Load(QStringLiteral(":/orvelle/icons/orvelle-%1.png").arg(size)));
+    }
     return icon;
 }
 

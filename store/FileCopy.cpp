@@ -40,11 +40,13 @@ bool KernelCopy(int from, int to, std::uint64_t size) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30));
         const ssize_t copied = copy_file_range(from, &in, to, &out, chunk, 0);
         if (copied < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR) {
                 continue;
+            }
             if (left == size && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                                 errno == EOPNOTSUPP || errno == EBADF))
+                                 errno == EOPNOTSUPP || errno == EBADF)) {
                 return false;
+            }
             Fail("copy_file_range");
         }
         if (copied == 0) {
@@ -70,8 +72,9 @@ void BufferCopy(int from, int to, std::uint64_t size) {
             static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
         const ssize_t got = pread(from, buffer.data(), want, static_cast<off_t>(done));
         if (got < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR) {
                 continue;
+            }
             Fail("read");
         }
         if (got == 0) {
@@ -84,8 +87,9 @@ void BufferCopy(int from, int to, std::uint64_t size) {
                 pwrite(to, buffer.data() + written, static_cast<std::size_t>(got) - written,
                        static_cast<off_t>(done + written));
             if (put < 0) {
-                if (errno == EINTR)
+                if (errno == EINTR) {
                     continue;
+                }
                 Fail("write");
             }
             written += static_cast<std::size_t>(put);
@@ -97,10 +101,12 @@ void BufferCopy(int from, int to, std::uint64_t size) {
 } // namespace
 
 void CopyFileContents(int from, int to, std::uint64_t size) {
-    if (size == 0 || Reflink(from, to))
+    if (size == 0 || Reflink(from, to)) {
         return;
-    if (!KernelCopy(from, to, size))
+    }
+    if (!KernelCopy(from, to, size)) {
         BufferCopy(from, to, size);
+    }
 }
 
 } // namespace orvelle::store

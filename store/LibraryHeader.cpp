@@ -26,16 +26,21 @@ unsigned Read16(const unsigned char* bytes, std::size_t offset) {
 
 // The engine versions that wrote each structure, as users know them.
 std::string EngineOf(int major, int minor) {
-    if (major == 10)
+    if (major == 10) {
         return minor == 0 ? "Firebird 1.0 or InterBase 6" : "Firebird 1.5";
-    if (major == 11)
+    }
+    if (major == 11) {
         return minor == 0 ? "Firebird 2.0" : minor == 1 ? "Firebird 2.1" : "Firebird 2.5";
-    if (major == 12)
+    }
+    if (major == 12) {
         return "Firebird 3";
-    if (major == 13)
+    }
+    if (major == 13) {
         return "Firebird 4 or 5";
-    if (major < 10)
+    }
+    if (major < 10) {
         return "InterBase 5 or older";
+    }
     return "a newer engine";
 }
 
@@ -43,20 +48,24 @@ std::string EngineOf(int major, int minor) {
 
 std::optional<LibraryHeader> ReadLibraryHeader(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file)
+    if (!file) {
         return std::nullopt;
+    }
     unsigned char bytes[kHeaderBytes] = {};
     file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
-    if (file.bad())
+    if (file.bad()) {
         return std::nullopt;
+    }
     LibraryHeader header;
-    if (file.gcount() < static_cast<std::streamsize>(sizeof bytes) || bytes[0] != kHeaderPageType)
+    if (file.gcount() < static_cast<std::streamsize>(sizeof bytes) || bytes[0] != kHeaderPageType) {
         return header;
+    }
     const unsigned pageSize = Read16(bytes, 16);
     const unsigned version = Read16(bytes, kHeaderOdsVersionOffset);
     // Page sizes are powers of two from 1 KB to 32 KB (32 KB is stored as 0x8000).
-    if (pageSize < 1024 || (pageSize & (pageSize - 1)) != 0)
+    if (pageSize < 1024 || (pageSize & (pageSize - 1)) != 0) {
         return header;
+    }
     header.database = true;
     header.odsMajor = static_cast<int>(version & ~kFirebirdFlag);
     header.odsMinor = static_cast<int>(Read16(bytes, MinorOffset(header.odsMajor)));
@@ -64,8 +73,9 @@ std::optional<LibraryHeader> ReadLibraryHeader(const std::string& path) {
 }
 
 void CheckOnDiskStructure(const LibraryHeader& header) {
-    if (!header.database || header.odsMajor == kSupportedOdsMajor)
+    if (!header.database || header.odsMajor == kSupportedOdsMajor) {
         return;
+    }
     const std::string found = std::to_string(header.odsMajor) + "." +
                               std::to_string(header.odsMinor) + ", " +
                               EngineOf(header.odsMajor, header.odsMinor);

@@ -62,14 +62,17 @@ Stamp StampOf(const struct stat& info, const std::string& canonical) {
 
 // host:path, host/port:path and URL-like names reach a server; "C:" is a drive.
 bool IsServerName(const std::string& name) {
-    if (name.find("://") != std::string::npos)
+    if (name.find("://") != std::string::npos) {
         return true;
+    }
     const std::size_t colon = name.find(':');
-    if (colon == std::string::npos || colon < 2)
+    if (colon == std::string::npos || colon < 2) {
         return false;
+    }
     const std::size_t slash = name.find_first_of("/\\");
-    if (slash == std::string::npos || slash > colon)
+    if (slash == std::string::npos || slash > colon) {
         return true;
+    }
     // host/port:path
     return name[0] != '/' && name[0] != '.' &&
            name.find_first_not_of("0123456789", slash + 1) == colon;
@@ -99,12 +102,14 @@ std::string KeyOf(const std::string& canonical) {
 std::string ReadSmallFile(const std::string& path) {
     std::string text;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         return text;
+    }
     char buffer[4096];
     ssize_t got;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536)
+    while ((got = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536) {
         text.append(buffer, static_cast<std::size_t>(got));
+    }
     close(fd);
     return text;
 }
@@ -112,13 +117,15 @@ std::string ReadSmallFile(const std::string& path) {
 void WriteFileReplacing(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".part";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (fd < 0) {
         CannotCopy(temporary, errno);
+    }
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     const int error = errno;
     close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0)
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
         CannotCopy(path, written ? errno : error);
+    }
 }
 
 void MakeFolder(const std::string& folder) {
@@ -126,8 +133,9 @@ void MakeFolder(const std::string& folder) {
     while (at != std::string::npos) {
         at = folder.find('/', at + 1);
         const std::string part = folder.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
             CannotCopy(part, errno);
+        }
     }
 }
 
@@ -135,8 +143,9 @@ void MakeFolder(const std::string& folder) {
 int LockSlot(const std::string& base, int slot) {
     const std::string path = base + "." + std::to_string(slot) + ".lock";
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (fd < 0) {
         CannotCopy(path, errno);
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return -1;
@@ -161,11 +170,13 @@ bool SlotHolds(const std::string& base, int slot, const Stamp& stamp) {
 // The engine reads a database marked read-only without ever writing to it.
 void MarkReadOnly(int fd) {
     unsigned char flags[2];
-    if (pread(fd, flags, 2, kHeaderFlagsOffset) != 2)
+    if (pread(fd, flags, 2, kHeaderFlagsOffset) != 2) {
         CannotCopy("header", errno ? errno : EIO);
+    }
     flags[0] = static_cast<unsigned char>(flags[0] | kHeaderReadOnlyFlag);
-    if (pwrite(fd, flags, 2, kHeaderFlagsOffset) != 2)
+    if (pwrite(fd, flags, 2, kHeaderFlagsOffset) != 2) {
         CannotCopy("header", errno ? errno : EIO);
+    }
 }
 
 // Copies the library into the slot; returns the stamp of what was copied.
@@ -176,8 +187,9 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
     unlink(StampPath(base, slot).c_str());
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         const int from = open(library.c_str(), O_RDONLY | O_CLOEXEC);
-        if (from < 0)
+        if (from < 0) {
             CannotCopy(library, errno);
+        }
         struct stat before;
         fstat(from, &before);
         const Stamp stamp = StampOf(before, canonical);
@@ -190,8 +202,9 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
         try {
             CopyFileContents(from, to, stamp.size);
             MarkReadOnly(to);
-            if (fdatasync(to) != 0)
+            if (fdatasync(to) != 0) {
                 CannotCopy(temporary, errno);
+            }
         } catch (const std::system_error& error) {
             close(from);
             close(to);
@@ -207,10 +220,12 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
         struct stat after;
         fstat(from, &after);
         close(from);
-        if (StampOf(after, canonical).text != stamp.text)
+        if (StampOf(after, canonical).text != stamp.text) {
             continue; // written to while we copied: copy again
-        if (rename(temporary.c_str(), target.c_str()) != 0)
+        }
+        if (rename(temporary.c_str(), target.c_str()) != 0) {
             CannotCopy(target, errno);
+        }
         WriteFileReplacing(StampPath(base, slot), stamp.text);
         return stamp;
     }
@@ -223,14 +238,17 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
 // Slots of this library that nobody holds and whose copy is of an older state go away.
 void DropStaleSlots(const std::string& base, const Stamp& current, int keep) {
     for (int slot = 0; slot < kSlots; ++slot) {
-        if (slot == keep)
+        if (slot == keep) {
             continue;
+        }
         struct stat info;
-        if (stat(CopyPath(base, slot).c_str(), &info) != 0)
+        if (stat(CopyPath(base, slot).c_str(), &info) != 0) {
             continue;
+        }
         const int fd = LockSlot(base, slot);
-        if (fd < 0)
+        if (fd < 0) {
             continue;
+        }
         if (ReadSmallFile(StampPath(base, slot)) != current.text) {
             unlink(StampPath(base, slot).c_str());
             unlink(CopyPath(base, slot).c_str());
@@ -249,18 +267,21 @@ void DropCopiesOfChangedLibraries(const std::string& folder, const std::string& 
         const std::string suffix = ".stamp";
         if (dot == std::string::npos || name.size() <= suffix.size() ||
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0 ||
-            name.compare(0, dot, keepKey) == 0)
+            name.compare(0, dot, keepKey) == 0) {
             continue;
+        }
         const int slot = std::atoi(name.c_str() + dot + 1);
         const std::string base = folder + "/" + name.substr(0, dot);
         const std::string stamp = ReadSmallFile(StampPath(base, slot));
         const std::string source = stamp.substr(0, stamp.find('\n'));
         struct stat info;
-        if (stat(source.c_str(), &info) == 0 && StampOf(info, source).text == stamp)
+        if (stat(source.c_str(), &info) == 0 && StampOf(info, source).text == stamp) {
             continue;
+        }
         const int fd = LockSlot(base, slot);
-        if (fd < 0)
+        if (fd < 0) {
             continue;
+        }
         unlink(StampPath(base, slot).c_str());
         unlink(CopyPath(base, slot).c_str());
         close(fd);
@@ -285,8 +306,9 @@ std::map<std::string, Shared>& SharedLeases() {
 } // namespace
 
 SnapshotLease::~SnapshotLease() {
-    if (lock_ >= 0)
+    if (lock_ >= 0) {
         close(lock_);
+    }
 }
 
 std::string SnapshotFolder() {
@@ -302,14 +324,17 @@ std::string SnapshotFolder() {
 }
 
 std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseName) {
-    if (databaseName.empty() || IsServerName(databaseName))
+    if (databaseName.empty() || IsServerName(databaseName)) {
         return nullptr;
+    }
     struct stat info;
-    if (stat(databaseName.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (stat(databaseName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return nullptr;
+    }
     const std::optional<LibraryHeader> header = ReadLibraryHeader(databaseName);
-    if (!header || !header->database)
+    if (!header || !header->database) {
         return nullptr; // the engine says what is wrong with it
+    }
     CheckOnDiskStructure(*header);
 
     char* resolved = realpath(databaseName.c_str(), nullptr);
@@ -320,8 +345,9 @@ std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseNam
 
     const std::lock_guard<std::mutex> lock(SharedMutex());
     Shared& shared = SharedLeases()[key];
-    if (auto lease = shared.lease.lock(); lease && shared.stamp == stamp.text)
+    if (auto lease = shared.lease.lock(); lease && shared.stamp == stamp.text) {
         return lease;
+    }
 
     const std::string folder = SnapshotFolder();
     MakeFolder(folder);
@@ -331,11 +357,13 @@ std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseNam
     int slot = -1;
     int fd = -1;
     for (int candidate = 0; candidate < kSlots && fd < 0; ++candidate) {
-        if (access(StampPath(base, candidate).c_str(), F_OK) != 0)
+        if (access(StampPath(base, candidate).c_str(), F_OK) != 0) {
             continue;
+        }
         const int held = LockSlot(base, candidate);
-        if (held < 0)
+        if (held < 0) {
             continue;
+        }
         if (SlotHolds(base, candidate, stamp)) {
             slot = candidate;
             fd = held;

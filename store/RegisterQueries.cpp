@@ -9,8 +9,9 @@ namespace {
 void ReplaceText(db::Query& query, std::initializer_list<const char*> lines) {
     query.Close();
     query.SQL().Clear();
-    for (const char* line : lines)
+    for (const char* line : lines) {
         query.SQL().Add(line);
+    }
 }
 
 void OpenContentQuery(db::Query& query, std::int32_t contentId) {

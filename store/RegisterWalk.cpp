@@ -39,9 +39,11 @@ Level ReadLevel(db::Query& query, std::int32_t parentId, RegisterSink::Item pare
 }
 
 bool IsOnPath(const std::vector<Level>& path, std::int32_t id) {
-    for (const Level& level : path)
-        if (level.parentId == id)
+    for (const Level& level : path) {
+        if (level.parentId == id) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -58,8 +60,9 @@ void WalkRegister(db::Query& query, std::int32_t parentId, RegisterSink::Item pa
             continue;
         }
         const LevelCell cell = level.cells[level.next++];
-        if (cell.childcount > 0 && !IsOnPath(path, cell.id))
+        if (cell.childcount > 0 && !IsOnPath(path, cell.id)) {
             path.push_back(ReadLevel(query, cell.id, cell.item, sink));
+        }
     }
 }
 

@@ -191,8 +191,9 @@ const std::vector<QString>& Suppliers() {
 // 1234567 kopecks → "12 345,67"
 QString Money(std::int64_t kopecks) {
     QString rub = QString::number(kopecks / 100);
-    for (qsizetype pos = rub.size() - 3; pos > 0; pos -= 3)
+    for (qsizetype pos = rub.size() - 3; pos > 0; pos -= 3) {
         rub.insert(pos, u'\u00A0');
+    }
     return rub + u',' + QString::number(kopecks % 100).rightJustified(2, u'0');
 }
 
@@ -208,8 +209,9 @@ QString GenerateCatalogue(std::uint32_t seed) {
     Xorshift32 random(seed);
     const std::vector<Group> groups = Groups();
     std::vector<int> rowCounts;
-    for (std::size_t g = 0; g < groups.size(); ++g)
+    for (std::size_t g = 0; g < groups.size(); ++g) {
         rowCounts.push_back(random.Between(1300, 1700));
+    }
 
     QString html;
     html.reserve(4'600'000);

@@ -8,8 +8,9 @@ namespace {
 
 // The code point starting at text[i], and how many UTF-16 units it takes.
 std::pair<char32_t, qsizetype> CodePointAt(QStringView text, qsizetype i) {
-    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
         return {QChar::surrogateToUcs4(text[i], text[i + 1]), 2};
+    }
     return {text[i].unicode(), 1};
 }
 
@@ -33,8 +34,9 @@ std::string Cp1251Encoder::EncodeHtml(const QString& text) {
     QStringView rest(text);
     for (;;) {
         const qsizetype bad = platform::FirstUnencodable(rest);
-        if (bad < 0)
+        if (bad < 0) {
             break;
+        }
         out += platform::ToAnsi(rest.first(bad));
         const auto [code, length] = CodePointAt(rest, bad);
         out += "&#" + std::to_string(static_cast<unsigned long>(code)) + ";";

@@ -17,12 +17,14 @@ QString ReadContentFile(const std::string& contentDir, const std::string& file) 
     const QString path =
         QDir(QString::fromStdString(contentDir)).filePath(QString::fromStdString(file));
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
         throw ManifestError(path.toStdString() + ": " + in.errorString().toStdString());
+    }
     QStringDecoder utf8(QStringConverter::Utf8);
     QString text = utf8.decode(in.readAll());
-    if (utf8.hasError())
+    if (utf8.hasError()) {
         throw ManifestError(path.toStdString() + ": not valid UTF-8");
+    }
     return text;
 }
 
@@ -32,8 +34,9 @@ LibraryFigures WriteLibrary(kvdbuild::KvdBuilder& builder,
     kvdbuild::CreateRegisterTables(builder, true);
 
     std::map<std::int32_t, std::int32_t> childCount;
-    for (const auto& e : entries)
+    for (const auto& e : entries) {
         ++childCount[e.parent];
+    }
 
     LibraryFigures figures;
     // Rows go in from the end of the manifest, so the table's natural order is not the

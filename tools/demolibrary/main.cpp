@@ -50,8 +50,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--content") {
-            if (i + 1 >= argc)
+            if (i + 1 >= argc) {
                 return Fail("--content needs a folder\n" + std::string(kUsage));
+            }
             contentDir = argv[++i];
         } else if (arg.rfind("--content=", 0) == 0) {
             contentDir = arg.substr(10);
@@ -70,19 +71,23 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     const fs::path target = fs::absolute(fs::path(output), ec);
-    if (ec)
+    if (ec) {
         return Fail(output + ": " + ec.message());
-    if (fs::exists(fs::symlink_status(target, ec)))
+    }
+    if (fs::exists(fs::symlink_status(target, ec))) {
         return Fail(target.string() + " already exists; remove it or choose another name");
+    }
     const fs::path folder = target.parent_path();
-    if (!fs::is_directory(folder, ec))
+    if (!fs::is_directory(folder, ec)) {
         return Fail("cannot write " + target.string() + ": folder " + folder.string() +
                     " does not exist");
+    }
 
     const fs::path partial = folder / (target.filename().string() + ".partial-" +
                                        std::to_string(QCoreApplication::applicationPid()));
-    if (fs::exists(fs::symlink_status(partial, ec)))
+    if (fs::exists(fs::symlink_status(partial, ec))) {
         return Fail(partial.string() + " is in the way; remove it and try again");
+    }
 
     LibraryFigures figures;
     try {

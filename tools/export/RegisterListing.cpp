@@ -16,8 +16,9 @@ RegisterListing::Item RegisterListing::AddItem(Item parent, std::unique_ptr<stor
 void RegisterListing::Print(std::ostream& out) const {
     // Depth first without recursion: the register may be very deep.
     std::vector<std::pair<const Node*, std::size_t>> stack;
-    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it)
+    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
         stack.emplace_back(*it, 0);
+    }
     std::string line;
     while (!stack.empty()) {
         const auto [node, depth] = stack.back();
@@ -31,15 +32,18 @@ void RegisterListing::Print(std::ostream& out) const {
         line += platform::FromAnsi(entry.name).toStdString();
         line += '\n';
         out << line;
-        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
             stack.emplace_back(*it, depth + 1);
+        }
     }
 }
 
 const store::TUzel* RegisterListing::Find(std::int32_t id) const {
-    for (const Node& node : nodes_)
-        if (node.entry->id == id)
+    for (const Node& node : nodes_) {
+        if (node.entry->id == id) {
             return node.entry.get();
+        }
+    }
     return nullptr;
 }
 

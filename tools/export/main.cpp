@@ -5,8 +5,8 @@
 #include "RegisterListing.h"
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
-#include "store/Library.h"
 #include "platform/NativeFileName.h"
+#include "store/Library.h"
 #include "store/RegisterQueries.h"
 
 #include <charconv>
@@ -77,12 +77,14 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
         // is one byte per character, so each piece converts on its own.
         store::StreamDocumentContent(
             library.Query(), entry->idCONTENTS, [utf8](const char* bytes, std::size_t size) {
-                if (utf8)
+                if (utf8) {
                     std::cout << platform::FromAnsi(std::string(bytes, size)).toStdString();
-                else
+                } else {
                     std::cout.write(bytes, static_cast<std::streamsize>(size));
-                if (!std::cout)
+                }
+                if (!std::cout) {
                     throw std::runtime_error("cannot write the document to the standard output");
+                }
             });
         std::cout.flush();
         if (!std::cout) {
@@ -104,12 +106,14 @@ int main(int argc, char* argv[]) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // documents go out byte for byte
 #endif
-    if (argc == 3 && std::string_view(argv[1]) == "tree")
+    if (argc == 3 && std::string_view(argv[1]) == "tree") {
         return Tree(argv[2]);
+    }
     if ((argc == 4 || argc == 5) && std::string_view(argv[1]) == "doc") {
         const bool utf8 = argc == 5 && std::string_view(argv[4]) == "--utf8";
-        if (argc == 5 && !utf8)
+        if (argc == 5 && !utf8) {
             return Usage();
+        }
         return Document(argv[2], argv[3], utf8);
     }
     return Usage();

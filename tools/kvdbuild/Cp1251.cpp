@@ -11,14 +11,16 @@ namespace orvelle::kvdbuild {
 std::string Cp1251(std::string_view utf8) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
-    if (decoder.hasError())
+    if (decoder.hasError()) {
         throw BuildError("Not UTF-8 text: \"" + std::string(utf8) + "\"");
+    }
     const qsizetype bad = platform::FirstUnencodable(text);
-    if (bad >= 0)
+    if (bad >= 0) {
         throw BuildError(
             "Character U+" +
             QString::number(text.mid(bad, 2).toUcs4().front(), 16).toUpper().toStdString() +
             " has no Windows-1251 byte");
+    }
     return platform::ToAnsi(text);
 }
 
