@@ -7,7 +7,7 @@
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
-#include "viewer/WaitCursor.h"
+#include "platform/WaitCursor.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -51,7 +51,7 @@ private:
 } // namespace
 
 void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem) {
-    viewer::WaitCursor wait;
+    platform::WaitCursor wait;
     TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
     store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
 }
@@ -69,8 +69,7 @@ void TForm2::TreeView1Click() {
         return;
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
-    if (WebBrowser1)
-        RenderHtml(text, *WebBrowser1);
+    RenderHtml(text);
 }
 
 } // namespace orvelle::forms

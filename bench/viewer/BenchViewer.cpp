@@ -21,6 +21,7 @@
 #include "kvdbuild/KvdBuilder.h"
 #include "kvdbuild/Register.h"
 #include "viewer/BrowserView.h"
+#include "viewer/EngineWait.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
@@ -287,20 +288,9 @@ bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
 
 // Runs `script` in the view's page and waits for its value.
 QVariant Evaluate(viewer::BrowserView& view, const QString& script) {
-    QVariant value;
-    bool done = false;
-    QEventLoop loop;
-    view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                               [&](const QVariant& result) {
-                                   value = result;
-                                   done = true;
-                                   loop.quit();
-                               });
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if (!done)
-        loop.exec();
-    Require(done, "the page did not answer a script within 30 s");
-    return value;
+    const auto result = viewer::Evaluate(view.page(), script, std::chrono::seconds(30));
+    Require(result.Answered(), "the page did not answer a script within 30 s");
+    return result.value;
 }
 
 struct ClickResult {
