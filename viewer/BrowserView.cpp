@@ -26,6 +26,9 @@ constexpr auto kPollInterval = 15ms;
 // do it in this time has a problem of its own.
 constexpr auto kPageLimit = 60000ms;
 constexpr auto kMemoryCheckInterval = 500ms;
+// What the engine needs for a document over its empty page: about 65 bytes per character
+// (1.34 GB for 20 million), with room to spare.
+constexpr qint64 kMemoryPerCharacter = 80;
 
 BrowserError PageProcessEnded(const GuardedPage* page) {
     if (page && !page->StopReason().isEmpty())
@@ -78,6 +81,13 @@ GuardedPage* BrowserView::NewPage(bool load) {
     frames.setRunsOnSubFrames(true);
     frames.setSourceCode(scripts::FrameLinkBase());
     page->scripts().insert(frames);
+    QWebEngineScript peers;
+    peers.setName(QStringLiteral("orvelle-no-peer-connections"));
+    peers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    peers.setWorldId(QWebEngineScript::MainWorld);
+    peers.setRunsOnSubFrames(true);
+    peers.setSourceCode(scripts::NoPeerConnections());
+    page->scripts().insert(peers);
     connect(page, &GuardedPage::DocumentReady, this, [this, page] {
         if (page == shown_)
             emit DocumentReady();
@@ -177,7 +187,7 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         }
     }
     Show(page);
-    page->MarkWritten();
+    page->MarkWritten(kMemoryPerCharacter * html.size());
     writing_ = page;
     const auto doneWriting = qScopeGuard([this, self, page] {
         if (self && writing_ == page)
@@ -315,11 +325,12 @@ void BrowserView::WatchMemory() {
             continue;
         const qint64 pid = page->renderProcessPid();
         const qint64 bytes = pageprocess::ResidentBytes(pid);
-        if (bytes <= memoryLimit_)
+        const qint64 limit = memoryLimit_ + page->DocumentMemory();
+        if (bytes <= limit)
             continue;
         const QString reason =
             QStringLiteral("The document used more than %1 MB of memory and was stopped")
-                .arg(memoryLimit_ >> 20);
+                .arg(limit >> 20);
         page->SetStopReason(reason);
         if (!pageprocess::End(pid))
             continue;

@@ -51,8 +51,9 @@ public:
     // Told the document's name as soon as it is first on screen.
     using ShownHandler = std::function<void(const QString& name)>;
 
-    // A page process holding more memory than this is ended (see SetMemoryLimit).
-    static constexpr qint64 kDefaultMemoryLimit = qint64{3} << 30;
+    // A page process holding more memory than this, plus what its document needs, is ended
+    // (see SetMemoryLimit).
+    static constexpr qint64 kDefaultMemoryLimit = qint64{2} << 30;
 
     explicit BrowserView(QWidget* parent = nullptr);
     ~BrowserView() override;
@@ -92,8 +93,8 @@ public:
     // page does not answer within a few seconds.
     void ScrollToAnchor(const QString& anchor);
 
-    // The page's process is ended when it holds more than `bytes` of memory (checked twice a
-    // second); DocumentStopped tells why.
+    // The page's process is ended when it holds more than `bytes` of memory plus 80 bytes per
+    // character of its document (checked twice a second); DocumentStopped tells why.
     void SetMemoryLimit(qint64 bytes) { memoryLimit_ = bytes; }
 
 Q_SIGNALS:

@@ -111,6 +111,11 @@ QString FrameLinkBase() {
     return Call(source, QStringLiteral("{\"base\":%1}").arg(JsStringLiteral(LinkBase())));
 }
 
+QString NoPeerConnections() {
+    static const QString source = Source("no-peer-connections.js");
+    return source;
+}
+
 QUrl ShownUrl(const QUrl& url) {
     const QByteArray encoded = url.toEncoded();
     const QByteArray base(kLinkBase);

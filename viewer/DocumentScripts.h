@@ -47,6 +47,10 @@ QString ScrollToAnchor(const QString& anchor);
 // base too, so links inside frames are announced as well.
 QString FrameLinkBase();
 
+// Run in every frame of a document before its own scripts, in its own world: takes away
+// WebRTC's peer connections.
+QString NoPeerConnections();
+
 // The address a person should see for `url`: addresses under kLinkBase map back onto the
 // document's own ("about:blank#x", "about:other.htm"); any other address is returned as is.
 QUrl ShownUrl(const QUrl& url);

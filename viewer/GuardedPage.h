@@ -52,7 +52,12 @@ public:
     bool HoldsDocument() const { return holdsDocument_; }
     bool LoadStarted() const { return loadStarted_; }
     bool Written() const { return written_; }
-    void MarkWritten() { written_ = true; }
+    // A document of its own is written into it, which needs `memory` bytes to show.
+    void MarkWritten(qint64 memory) {
+        written_ = true;
+        documentMemory_ = memory;
+    }
+    qint64 DocumentMemory() const { return documentMemory_; }
     // Why the page's process was ended on purpose; empty when it was not.
     QString StopReason() const { return stopReason_; }
     void SetStopReason(const QString& reason) { stopReason_ = reason; }
@@ -69,6 +74,7 @@ private:
     bool holdsDocument_ = false;
     bool loadStarted_ = false;
     bool written_ = false;
+    qint64 documentMemory_ = 0;
     QString stopReason_;
 };
 

@@ -14,15 +14,16 @@ qint64 ResidentBytes(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    for (int i = 0; i < 64 && !status.atEnd(); ++i) {
-        const QByteArray line = status.readLine(256);
-        if (!line.startsWith("VmRSS:"))
-            continue;
-        bool ok = false;
-        const qint64 kilobytes = line.mid(6).trimmed().split(' ').value(0).toLongLong(&ok);
-        return ok ? kilobytes * 1024 : -1;
-    }
-    return -1;
+    // A /proc file tells no size: read what it has, a few kilobytes at most.
+    const QByteArray text = status.read(16384);
+    const qsizetype at = text.indexOf("\nVmRSS:");
+    if (at < 0)
+        return -1;
+    const qsizetype end = text.indexOf('\n', at + 1);
+    const QByteArray value = text.mid(at + 7, end < 0 ? -1 : end - at - 7).trimmed();
+    bool ok = false;
+    const qint64 kilobytes = value.split(' ').value(0).toLongLong(&ok);
+    return ok ? kilobytes * 1024 : -1;
 }
 
 bool End(qint64 pid) {

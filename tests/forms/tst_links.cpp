@@ -134,10 +134,16 @@ private slots:
     // The page's process dies while a long document is written: the failure is shown, the flag
     // is down again, and links of the next document are refused as before.
     void linksAfterAFailedRender() {
-        const qint64 pid = View().page()->renderProcessPid();
-        QVERIFY(pid > 0);
-        QTimer::singleShot(30, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+        // Each document comes in a page of its own: end the process of the one being written.
+        qint64 pid = 0;
+        const auto killer =
+            connect(&View(), &viewer::BrowserView::PageReplaced, [&pid](QWebEnginePage* page) {
+                pid = page->renderProcessPid();
+                QTimer::singleShot(30, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+            });
         ClickEntry(2);
+        disconnect(killer);
+        QVERIFY(pid > 0);
         QCOMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
         QVERIFY(!forms::DocumentLoading);
