@@ -58,14 +58,17 @@ EngineWait::Outcome EngineWait::Wait(std::chrono::milliseconds limit) {
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
-    // Every reason to stop is looked at again each time the loop returns, whoever quit it.
+    // Every reason to stop is looked at again each time the loop returns, whoever quit it. A
+    // page going away answers its scripts with nothing: that is no answer.
     for (;;) {
-        if (state_->answered)
-            return Outcome::Answered;
         if (hadGuard_ && !guard_)
             return Outcome::GuardGone;
-        if (processEnded_ || (hadPage_ && !page_))
+        if (hadPage_ && !page_)
             return Outcome::PageProcessEnded;
+        if (processEnded_ && !(state_->answered && state_->value.isValid()))
+            return Outcome::PageProcessEnded;
+        if (state_->answered)
+            return Outcome::Answered;
         if (ended_)
             return Outcome::Ended;
         if (limit >= std::chrono::milliseconds::zero()) {

@@ -18,7 +18,8 @@ namespace orvelle::viewer {
 // The engine answers through a callback (Answerer()) that may run at any time: during the wait,
 // after it ended, or never. The callback holds only shared state, so a late answer lands
 // harmlessly. The wait ends at the first of: the answer; the deadline; the guard object being
-// destroyed; the page being destroyed or its process ending; a signal named with EndOn().
+// destroyed; the page being destroyed or its process ending; a signal named with EndOn(). When
+// several come together, the guard's going counts first, then the page's.
 class EngineWait {
 public:
     enum class Outcome { Answered, TimedOut, GuardGone, PageProcessEnded, Ended };

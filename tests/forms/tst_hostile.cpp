@@ -50,8 +50,8 @@ std::vector<Vector> Vectors() {
          "<script>document.body.onload=function(){location.assign('{H}/assign')}</script>"},
         {"script at the top of a long document",
          "<script>location.href='{L}/long'</script><p>" + tail + "</p><p>end</p>"},
-        {"meta refresh", "<meta http-equiv=\"refresh\" content=\"0;url={L}/refresh\">", false,
-         true, 1}, // refused and reported as a link would be
+        {"meta refresh", "<meta http-equiv=\"refresh\" content=\"0;url={L}/refresh\">", false, true,
+         1}, // refused and reported as a link would be
         // Document text is plain text.
         {"title with an image tag", "<title>&lt;img src=\"/dev/zero\"&gt;</title>", false, true, 0,
          "<img src=\"/dev/zero\">"},
@@ -92,6 +92,12 @@ std::vector<Vector> Vectors() {
                    "{urls:'stun:127.0.0.1:{P}'}]});pc.createDataChannel('d');"
                    "pc.createOffer().then(function(o){return pc.setLocalDescription(o)})"
                    "}catch(e){}</script>"},
+        {"WebRTC from a frame by index",
+         "<script>try{document.body.insertAdjacentHTML('beforeend','<iframe></iframe>');"
+         "var pc=new window[0].RTCPeerConnection({iceServers:[{urls:"
+         "'turn:127.0.0.1:{P}?transport=tcp',username:'u',credential:'c'}]});"
+         "pc.createDataChannel('d');pc.createOffer().then(function(o){"
+         "return pc.setLocalDescription(o)})}catch(e){}</script>"},
         {"WebRTC from a new frame",
          "<script>try{var f=document.body.appendChild(document.createElement('iframe'));"
          "var pc=new f.contentWindow.RTCPeerConnection({iceServers:[{urls:"
