@@ -2,7 +2,6 @@
 
 #include "BrowserError.h"
 #include "ContentProfile.h"
-#include "DecodeAnchor.h"
 #include "DocumentScripts.h"
 #include "EngineWait.h"
 #include "GuardedPage.h"
@@ -193,7 +192,6 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         if (self && writing_ == page)
             writing_ = nullptr;
     });
-    pendingLink_ = QUrl();
 
     EngineWait write(this, page);
     write.EndOn(this, &BrowserView::RenderClaimed);
@@ -215,8 +213,8 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     if (!answer.contains(QStringLiteral("pending")))
         return answer.value(QStringLiteral("name")).toString();
 
-    // The first part is on screen; wait for the rest. Links in the part shown lead nowhere
-    // meanwhile; the last in-document one clicked is followed once the rest is in.
+    // The first part is on screen; wait for the rest. Nothing may take the reader away from a
+    // document still arriving; the page itself follows the last in-document link clicked.
     pendingWrite_ = ticket;
     const auto clearPending = qScopeGuard([this, self, ticket] {
         if (self && pendingWrite_ == ticket)
@@ -233,9 +231,6 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         if (polled == EngineWait::Outcome::PageProcessEnded)
             throw PageProcessEnded(page);
         if (poll.Value().typeId() == QMetaType::QString) {
-            pendingWrite_ = 0;
-            if (!pendingLink_.isEmpty())
-                ScrollSoon(std::exchange(pendingLink_, QUrl()));
             return poll.Value().toString();
         }
         EngineWait pause(this, page);
@@ -262,13 +257,6 @@ void BrowserView::ScrollToAnchor(const QString& anchor) {
         throw BrowserError(QStringLiteral("The document has no element named \"%1\"").arg(anchor));
 }
 
-void BrowserView::ScrollSoon(const QUrl& link) {
-    if (!shown_)
-        return;
-    shown_->runJavaScript(scripts::ScrollToAnchor(DecodeAnchor(link.toString(QUrl::FullyEncoded))),
-                          QWebEngineScript::ApplicationWorld);
-}
-
 bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMainFrame,
                          NavigationKind kind) {
     if (from != shown_)
@@ -277,15 +265,8 @@ bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMai
     if (!isMainFrame && kind == NavigationKind::Script)
         return IsInline(url); // frames the document or its scripts load: quiet
     const bool inDocument = isMainFrame && !newWindow && scripts::IsInDocumentLink(url);
-    if (pendingWrite_ != 0) {
-        // A document still arriving: stay on it; an in-document link is followed now as far as
-        // it can be, and again once the rest is in.
-        if (inDocument) {
-            pendingLink_ = url;
-            ScrollSoon(url);
-        }
-        return false;
-    }
+    if (pendingWrite_ != 0)
+        return false; // a document still arriving: stay on it (its links are held in the page)
     bool allowed = !newWindow;
     if (handler_) {
         const QUrl shown = scripts::ShownUrl(url);

@@ -122,14 +122,12 @@ private:
     void Show(GuardedPage* page);
     void PrepareSpare();
     void WatchMemory();
-    void ScrollSoon(const QUrl& link);
 
     QPointer<GuardedPage> shown_;
     QPointer<GuardedPage> spare_;
     NavigationHandler handler_;
     Ticket generation_ = 0;
     Ticket pendingWrite_ = 0;       // the render whose long document is still being written
-    QUrl pendingLink_;              // the last in-document link clicked while it arrived
     QPointer<GuardedPage> writing_; // the page a render is writing into
     qint64 memoryLimit_ = kDefaultMemoryLimit;
     QTimer memoryWatch_;
