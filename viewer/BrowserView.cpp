@@ -123,9 +123,16 @@ void BrowserView::Show(GuardedPage* page) {
     setPage(page);
     shown_ = page;
     if (former) {
-        // Its scripts, timers and frames end with it.
+        // Its scripts, timers and frames end with it; its process too, at once, whatever its
+        // document does (a page stuck in a loop would not end by itself), unless another page
+        // shares it.
+        const qint64 pid = former->renderProcessPid();
         former->disconnect(this);
         former->deleteLater();
+        const bool shared = pid == page->renderProcessPid() ||
+                            (spare_ && spare_ != former && pid == spare_->renderProcessPid());
+        if (pid > 0 && !shared)
+            pageprocess::End(pid);
     }
     emit PageReplaced(page);
 }
@@ -290,8 +297,7 @@ bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMai
     if (inDocument) {
         // Let through means: move to the anchor inside this document, as the link meant,
         // rather than to the made-up address it resolves to.
-        shown_->runJavaScript(QStringLiteral("location.hash=%1")
-                                  .arg(scripts::JsStringLiteral(url.fragment(QUrl::FullyEncoded))),
+        shown_->runJavaScript(scripts::MoveToAnchor(url.fragment(QUrl::FullyEncoded)),
                               QWebEngineScript::ApplicationWorld);
         return false;
     }

@@ -111,6 +111,11 @@ QString FrameLinkBase() {
     return Call(source, QStringLiteral("{\"base\":%1}").arg(JsStringLiteral(LinkBase())));
 }
 
+QString MoveToAnchor(const QString& fragment) {
+    static const QString source = Source("move-to-anchor.js");
+    return Call(source, QStringLiteral("{\"fragment\":%1}").arg(JsStringLiteral(fragment)));
+}
+
 QString NoPeerConnections() {
     static const QString source = Source("no-peer-connections.js");
     return source;

@@ -47,6 +47,10 @@ QString ScrollToAnchor(const QString& anchor);
 // base too, so links inside frames are announced as well.
 QString FrameLinkBase();
 
+// Moves to the anchor `fragment` (percent-encoded) inside the document: its address gets the
+// fragment and the view scrolls to the element it names.
+QString MoveToAnchor(const QString& fragment);
+
 // Run in every frame of a document before its own scripts, in its own world: takes away
 // WebRTC's peer connections.
 QString NoPeerConnections();
