@@ -219,6 +219,8 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         return std::nullopt;
     if (!answer.contains(QStringLiteral("pending")))
         return answer.value(QStringLiteral("name")).toString();
+    // The rest goes in a script of its own, written once a frame has shown the first part.
+    page->runJavaScript(scripts::WriteRest(html, ticket), QWebEngineScript::ApplicationWorld);
 
     // The first part is on screen; wait for the rest. Nothing may take the reader away from a
     // document still arriving; the page itself follows the last in-document link clicked.

@@ -77,21 +77,46 @@ QString JsStringLiteral(const QString& text) {
     return out;
 }
 
-QString WriteDocument(const QString& html, quint64 render) {
-    static const QString source = Source("write-document.js");
+namespace {
+
+// Where a long document is cut: after kFirstPartCharacters, keeping a surrogate pair together.
+qsizetype FirstPartEnd(const QString& html) {
     qsizetype cut = html.size() > kFirstPartCharacters ? kFirstPartCharacters : html.size();
     if (cut < html.size() && html.at(cut - 1).isHighSurrogate())
-        --cut; // keep a surrogate pair together
+        --cut;
+    return cut;
+}
+
+} // namespace
+
+QString WriteDocument(const QString& html, quint64 render) {
+    static const QString source = Source("write-document.js");
+    const qsizetype cut = FirstPartEnd(html);
     QString arguments;
-    arguments.reserve(html.size() + html.size() / 8 + 128);
+    arguments.reserve(cut + cut / 8 + 128);
     arguments.append(u"{\"first\":")
         .append(JsStringLiteral(html.left(cut)))
-        .append(u",\"rest\":")
-        .append(JsStringLiteral(html.mid(cut)))
+        .append(u",\"more\":")
+        .append(cut < html.size() ? u"true" : u"false")
         .append(u",\"render\":")
         .append(QString::number(render))
         .append(u",\"base\":")
         .append(JsStringLiteral(LinkBase()))
+        .append(u'}');
+    return Call(source, arguments);
+}
+
+QString WriteRest(const QString& html, quint64 render) {
+    static const QString source = Source("write-rest.js");
+    const qsizetype cut = FirstPartEnd(html);
+    if (cut >= html.size())
+        return {};
+    QString arguments;
+    arguments.reserve(html.size() - cut + (html.size() - cut) / 8 + 64);
+    arguments.append(u"{\"rest\":")
+        .append(JsStringLiteral(html.mid(cut)))
+        .append(u",\"render\":")
+        .append(QString::number(render))
         .append(u'}');
     return Call(source, arguments);
 }

@@ -29,11 +29,13 @@ inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
 
 // Replaces the document's content with `html` (open, write, close), puts the link base in and
 // scrolls to the top. A short document is written at once and the script evaluates to
-// {name: <its title, or its address when it has none>}. A long one evaluates to {pending: true,
-// name: <the same, as far as the first part tells>} after its first part;
-// WrittenDocumentName(render) then tells when the rest is in. A later WriteDocument (another
-// render) stops a pending rest from being written.
+// {name: <its title, or its address when it has none>}. Of a long one only the first part is
+// written; the script evaluates to {pending: true, name: <the same, as far as the first part
+// tells>} and WriteRest(html, render) brings the rest; WrittenDocumentName(render) then tells
+// when it is in. A later WriteDocument (another render) stops a pending rest from being written.
 QString WriteDocument(const QString& html, quint64 render);
+// The rest of a long document after WriteDocument(html, render); empty for a short one.
+QString WriteRest(const QString& html, quint64 render);
 
 // Evaluates to the name of the document written by WriteDocument(..., render) once all of it
 // is in, or to null while it is not.

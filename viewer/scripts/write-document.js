@@ -1,9 +1,9 @@
 // Writes a stored document into the page's empty document, in the application's own script world.
 //
-// args: {first, rest, render, base}
+// args: {first, more, render, base}
 //   first  - the text to write at once (all of a short document)
-//   rest   - what follows it, written in a task of its own once the first part is on screen
-//            (empty for a short document)
+//   more   - true when a rest follows; `write-rest.js` brings it, so that this script stays
+//            small and the first part is on screen before the rest has even arrived
 //   render - the number of this render; a later render stops a pending rest
 //   base   - the link base put first in the head, so that in-document links are announced
 //
@@ -62,12 +62,12 @@
             heldLink = href;
     }
 
-    function finish() {
+    function finish(rest) {
         d.removeEventListener('click', holdLinks, true);
         if (w.__orvelleRender !== args.render)
             return;
-        if (args.rest)
-            d.write(args.rest);
+        if (rest)
+            d.write(rest);
         d.close();
         insertBase();
         w.scrollTo(0, 0); // a new document starts at its top
@@ -78,24 +78,16 @@
 
     w.__orvelleRender = args.render;
     w.__orvelleWritten = null;
+    w.__orvelleFinish = null;
     d.open();
     d.write(args.first);
-    if (!args.rest) {
-        finish();
+    if (!args.more) {
+        finish('');
         return {name: w.__orvelleWritten.name};
     }
     insertBase();
     d.addEventListener('click', holdLinks, true);
     w.scrollTo(0, 0);
-    // Let a frame show the first part, then write the rest.
-    var started = false;
-    function go() {
-        if (!started) {
-            started = true;
-            finish();
-        }
-    }
-    requestAnimationFrame(function () { setTimeout(go, 0); });
-    setTimeout(go, 100);
+    w.__orvelleFinish = finish;
     return {pending: true, name: nameOf()};
 })
