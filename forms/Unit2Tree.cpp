@@ -4,10 +4,10 @@
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
+#include "platform/WaitCursor.h"
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
-#include "platform/WaitCursor.h"
 
 #include <QApplication>
 #include <QTreeWidget>

@@ -31,8 +31,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
-#include <QWebEngineView>
 #include <QWebEngineScript>
+#include <QWebEngineView>
 
 #include <algorithm>
 #include <cstdio>
@@ -449,8 +449,8 @@ bool MeasureRender(const BuiltRegister& reg, int rounds) {
         Click(targets[2], kDocuments[2].bytes);
         switches.values.push_back(Click(targets[0], kDocuments[0].bytes).click);
     }
-    std::printf("\nswitching from %s to %s, %d rounds\n", kDocuments[2].label,
-                kDocuments[0].label, rounds);
+    std::printf("\nswitching from %s to %s, %d rounds\n", kDocuments[2].label, kDocuments[0].label,
+                rounds);
     PrintSeries("click to fully written", switches, 1000.0, "ms");
     const bool switchMet = switches.Median() <= 0.3;
     std::printf("  target <= 0.3 s: %s\n", switchMet ? "met" : "MISSED");
