@@ -1,15 +1,50 @@
 # Helpers for the test suite.
-find_package(GTest REQUIRED)
-find_package(Qt6 REQUIRED COMPONENTS Test)
+#
+# GoogleTest comes installed, or, for a cross build, compiled from its sources
+# (Debian's googletest package puts them in /usr/src/googletest).
+if(CMAKE_CROSSCOMPILING)
+    set(ORVELLE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest sources to build")
+else()
+    set(ORVELLE_GTEST_SOURCE_DIR "" CACHE PATH "GoogleTest sources to build (empty: installed)")
+endif()
+if(ORVELLE_GTEST_SOURCE_DIR)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${ORVELLE_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+    find_package(GTest REQUIRED)
+endif()
+if(ORVELLE_WITH_QT)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+endif()
 include(GoogleTest)
 
+# Paths of build files handed to a test program: under Wine the build machine's root is
+# drive Z:.
+if(CMAKE_CROSSCOMPILING AND WIN32 AND CMAKE_HOST_UNIX)
+    set(ORVELLE_TEST_PATH_PREFIX "Z:")
+else()
+    set(ORVELLE_TEST_PATH_PREFIX "")
+endif()
+
+# A cross-built test program lists its cases through the emulator when ctest starts, not
+# while building: the build then needs no running Wine.
+if(CMAKE_CROSSCOMPILING)
+    set(ORVELLE_TEST_DISCOVERY PRE_TEST)
+else()
+    set(ORVELLE_TEST_DISCOVERY POST_BUILD)
+endif()
+
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), and a private runtime directory so Qt stays quiet.
+# root in CI), a private runtime directory so Qt stays quiet, and a private cache (where
+# libraries are copied before they are opened) so tests leave the user's cache alone.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
-    "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime")
+    "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/test-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
@@ -24,7 +59,7 @@ function(orvelle_add_test)
     endif()
     if(T_GTEST)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
-        gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
+        gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${ORVELLE_TEST_DISCOVERY}
             PROPERTIES ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
     else()
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test)

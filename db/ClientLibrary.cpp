@@ -3,6 +3,8 @@
 #include "Errors.h"
 #include "SharedLibrary.h"
 
+#include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace orvelle::db {
@@ -10,7 +12,8 @@ namespace orvelle::db {
 namespace {
 
 struct LibraryState {
-    std::string fileName = ClientLibrary::DefaultFileName();
+    std::vector<std::string> fileNames = ClientLibrary::DefaultFileNames();
+    void* library = nullptr;
     bool loaded = false;
     ClientApi api{};
 };
@@ -20,6 +23,25 @@ LibraryState& state() {
     return instance;
 }
 
+// Connections may be created on worker threads too; the first load must happen once.
+std::mutex& stateMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Unloads a library on the way out of a failed Load().
+class LibraryGuard {
+public:
+    explicit LibraryGuard(void* library) : library_(library) {}
+    LibraryGuard(const LibraryGuard&) = delete;
+    LibraryGuard& operator=(const LibraryGuard&) = delete;
+    ~LibraryGuard() { SharedLibrary::Close(library_); }
+    void* Release() { return std::exchange(library_, nullptr); }
+
+private:
+    void* library_;
+};
+
 template <typename Function> void resolve(void* library, const char* name, Function& target) {
     void* address = SharedLibrary::Symbol(library, name);
     if (address == nullptr) {
@@ -28,19 +50,83 @@ template <typename Function> void resolve(void* library, const char* name, Funct
     target = reinterpret_cast<Function>(address);
 }
 
+std::string joined(const std::vector<std::string>& items, const std::string& separator) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : separator) + item;
+    }
+    return text;
+}
+
+// A library was found for another kind of machine: say which, what is needed, and where the
+// search looked.
+std::string wrongKindMessage(const std::vector<std::string>& found,
+                             const std::vector<std::string>& fileNames) {
+    const std::string bits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    std::vector<std::string> kinds;
+    for (const std::string& path : found) {
+        const std::string machine = SharedLibrary::MachineOf(path);
+        kinds.push_back(path + (machine.empty() ? " cannot be loaded by this program"
+                                                : " is a " + machine + " library"));
+    }
+    std::vector<std::string> folders;
+    for (const std::string& name : fileNames) {
+        for (const std::string& folder : SharedLibrary::SearchFolders(name)) {
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+                folders.push_back(folder);
+            }
+        }
+    }
+    return "The Firebird client library found does not fit this " + bits +
+           " program: " + joined(kinds, "; ") + ". A " + bits +
+           " Firebird client library is needed" +
+           (bits == "64-bit" ? " (fbclient.dll of a 64-bit Firebird installation)" : "") +
+           ". Looked for " + joined(fileNames, ", ") + " in: " + joined(folders, "; ");
+}
+
+void* open(const std::vector<std::string>& fileNames) {
+    std::vector<std::string> wrongKind;
+    for (const std::string& name : fileNames) {
+        if (void* library = SharedLibrary::Open(name)) {
+            return library;
+        }
+        if (SharedLibrary::LastOpenFoundWrongKind()) {
+            const std::string path = SharedLibrary::Locate(name);
+            wrongKind.push_back(path.empty() ? name : path);
+        }
+    }
+    if (!wrongKind.empty()) {
+        throw EIBClientError(wrongKindMessage(wrongKind, fileNames));
+    }
+    throw EIBClientError("InterBase library " + fileNames.front() +
+                         " not found in the path. Please install InterBase to use this "
+                         "functionality");
+}
+
+template <typename Function>
+void resolveOptional(void* library, const char* name, Function& target) {
+    target = reinterpret_cast<Function>(SharedLibrary::Symbol(library, name));
+}
+
 } // namespace
 
+bool AcceptsUtf8FileNames(const ClientApi& api) {
+    if (api.isc_get_client_major_version == nullptr ||
+        api.isc_get_client_minor_version == nullptr) {
+        return false;
+    }
+    const int major = api.isc_get_client_major_version();
+    return major > 2 || (major == 2 && api.isc_get_client_minor_version() >= 5);
+}
+
 const ClientApi& ClientLibrary::Load() {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
     if (s.loaded) {
         return s.api;
     }
-    void* library = SharedLibrary::Open(s.fileName);
-    if (library == nullptr) {
-        throw EIBClientError("InterBase library " + s.fileName +
-                             " not found in the path. Please install InterBase to use this "
-                             "functionality");
-    }
+    void* library = open(s.fileNames);
+    LibraryGuard guard(library);
     // Resolve into a scratch copy so that a library lacking an entry point leaves nothing
     // half-filled behind; the next Load() tries again.
     ClientApi api{};
@@ -68,33 +154,47 @@ const ClientApi& ClientLibrary::Load() {
     ORVELLE_RESOLVE(isc_sqlcode);
     ORVELLE_RESOLVE(isc_vax_integer);
 #undef ORVELLE_RESOLVE
+    s.library = guard.Release();
+    resolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
+    resolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
     s.api = api;
     s.loaded = true;
     return s.api;
 }
 
-std::string ClientLibrary::DefaultFileName() {
+std::vector<std::string> ClientLibrary::DefaultFileNames() {
 #ifdef _WIN32
-    return "gds32.dll";
+    return {"gds32.dll", "fbclient.dll"};
 #else
-    return "libfbclient.so.2";
+    return {"libfbclient.so.2"};
 #endif
 }
 
+std::string ClientLibrary::DefaultFileName() {
+    return DefaultFileNames().front();
+}
+
 const std::string& ClientLibrary::FileName() {
-    return state().fileName;
+    return state().fileNames.front();
 }
 
 void ClientLibrary::SetFileName(std::string fileName) {
+    SetFileNames({std::move(fileName)});
+}
+
+void ClientLibrary::SetFileNames(std::vector<std::string> fileNames) {
+    const std::lock_guard<std::mutex> lock(stateMutex());
     LibraryState& s = state();
-    if (fileName == s.fileName) {
+    if (fileNames.empty() || fileNames == s.fileNames) {
         return;
     }
-    // A different name is loaded afresh on the next Load(). Objects created before keep
-    // calling through the same table, so this is for tests that switch libraries between
-    // cases, with no connection alive.
-    s.fileName = std::move(fileName);
+    // Different names are loaded afresh on the next Load(). The function table of the old
+    // library goes with it, so this is for tests that switch libraries between cases, with
+    // no database object alive.
+    s.fileNames = std::move(fileNames);
     s.loaded = false;
+    s.api = ClientApi{};
+    SharedLibrary::Close(std::exchange(s.library, nullptr));
 }
 
 } // namespace orvelle::db

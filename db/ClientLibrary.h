@@ -3,6 +3,7 @@
 #include <ibase.h>
 
 #include <string>
+#include <vector>
 
 namespace orvelle::db {
 
@@ -31,23 +32,40 @@ struct ClientApi {
     ISC_LONG(ISC_EXPORT* isc_interprete)(ISC_SCHAR*, ISC_STATUS**);
     decltype(&::isc_sqlcode) isc_sqlcode;
     decltype(&::isc_vax_integer) isc_vax_integer;
+    // Optional: null where the library lacks them (InterBase's gds32.dll, old clients).
+    decltype(&::isc_get_client_major_version) isc_get_client_major_version;
+    decltype(&::isc_get_client_minor_version) isc_get_client_minor_version;
 };
 
+// Whether the client takes the database parameter block's UTF-8 file-name flag
+// (isc_dpb_utf8_filename): Firebird 2.5 and later.
+bool AcceptsUtf8FileNames(const ClientApi& api);
+
 // The client library, loaded at run time by file name through the system's ordinary
-// library search and never unloaded. A failed load is tried again on the next call.
+// library search and kept for the life of the process. A failed load is tried again on the
+// next call.
 class ClientLibrary {
 public:
-    // Loads the library on first use and resolves every entry point of ClientApi.
-    // Throws EIBClientError "InterBase library <file> not found in the path. Please
-    // install InterBase to use this functionality" when the library cannot be loaded,
-    // and EOSError with the system's message when an entry point is missing.
+    // Loads the library on first use and resolves every entry point of ClientApi. The file
+    // names are tried in order and the first that loads is used. Throws EIBClientError
+    // "InterBase library <first name> not found in the path. Please install InterBase to use
+    // this functionality" when none is found; EIBClientError naming the file, its kind and
+    // where the search looked when one was found but built for another kind of machine
+    // (a 32-bit gds32.dll for this 64-bit program); EOSError with the system's message,
+    // naming the entry point, when an entry point is missing.
     static const ClientApi& Load();
 
-    // gds32.dll on Windows, libfbclient.so.2 elsewhere.
+    // gds32.dll then fbclient.dll (a 64-bit Firebird's own client) on Windows,
+    // libfbclient.so.2 elsewhere.
+    static std::vector<std::string> DefaultFileNames();
+    // The first of DefaultFileNames().
     static std::string DefaultFileName();
-    // The name Load() uses; tests point it at a stand-in before the first Load().
+    // The first name Load() tries.
     static const std::string& FileName();
+    // Tests point these at stand-ins. A change unloads the library loaded so far, so that
+    // its file can be removed; no object made before may be used afterwards.
     static void SetFileName(std::string fileName);
+    static void SetFileNames(std::vector<std::string> fileNames);
 };
 
 } // namespace orvelle::db

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "Errors.h"
+#include "InfoBuffer.h"
 #include "ParameterBlock.h"
 #include "Query.h"
 #include "StatusVector.h"
@@ -12,8 +13,17 @@
 namespace orvelle::db {
 
 namespace {
+
 const char* const kDatabaseOpen = "Cannot perform operation -- DB is currently open";
-}
+
+// Windows clients take file names in the ANSI code page; elsewhere names are UTF-8.
+#ifdef _WIN32
+constexpr bool kFileNamesAreUtf8 = false;
+#else
+constexpr bool kFileNamesAreUtf8 = true;
+#endif
+
+} // namespace
 
 void DatabaseParams::Add(const std::string& line) {
     if (owner_.Connected()) {
@@ -56,7 +66,8 @@ void Database::SetConnected(bool connected) {
 }
 
 std::string Database::BuildParameterBlock() const {
-    return BuildDatabaseParameterBlock(params_.Lines());
+    return BuildDatabaseParameterBlock(params_.Lines(),
+                                       kFileNamesAreUtf8 && AcceptsUtf8FileNames(api_));
 }
 
 void Database::Open() {
@@ -66,7 +77,9 @@ void Database::Open() {
     if (databaseName_.empty()) {
         throw EIBClientError("Database name is missing");
     }
-    if (databaseName_.size() > static_cast<std::size_t>(std::numeric_limits<short>::max())) {
+    const std::string attachName =
+        attachNameResolver_ ? attachNameResolver_(databaseName_) : databaseName_;
+    if (attachName.size() > static_cast<std::size_t>(std::numeric_limits<short>::max())) {
         throw EIBClientError("Database name is too long");
     }
     if (paramsChanged_) {
@@ -75,12 +88,12 @@ void Database::Open() {
     }
 
     StatusVector status;
-    api_.isc_attach_database(status.Data(), static_cast<short>(databaseName_.size()),
-                             databaseName_.data(), &handle_,
+    api_.isc_attach_database(status.Data(), static_cast<short>(attachName.size()),
+                             attachName.data(), &handle_,
                              static_cast<short>(parameterBlock_.size()), parameterBlock_.data());
     if (status.Failed()) {
         handle_ = 0;
-        status.Raise(api_);
+        RaiseNaming(status, attachName);
     }
 
     const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
@@ -93,16 +106,31 @@ void Database::Open() {
         handle_ = 0;
         status.Raise(api_);
     }
-    int dialect = 1;
-    if (static_cast<unsigned char>(result[0]) == isc_info_db_sql_dialect) {
-        const long length = api_.isc_vax_integer(result + 1, 2);
-        if (length > 0 && length <= 4) {
-            dialect =
-                static_cast<int>(api_.isc_vax_integer(result + 3, static_cast<short>(length)));
-        }
-    }
+    const auto dialect =
+        static_cast<int>(InfoValue(result, sizeof result, isc_info_db_sql_dialect).value_or(1));
     if (dialect < sqlDialect_) {
         sqlDialect_ = dialect;
+    }
+}
+
+void Database::RaiseNaming(const StatusVector& status, const std::string& attachName) const {
+    if (attachName == databaseName_) {
+        status.Raise(api_);
+    }
+    // The server names the file it was given; the user knows the database by its own name.
+    auto renamed = [&](std::string message) {
+        for (std::size_t at = message.find(attachName); at != std::string::npos;
+             at = message.find(attachName, at + databaseName_.size())) {
+            message.replace(at, attachName.size(), databaseName_);
+        }
+        return message;
+    };
+    try {
+        status.Raise(api_);
+    } catch (const EIBInterBaseRoleError& error) {
+        throw EIBInterBaseRoleError(renamed(error.Message()), error.SQLCode(), error.IBErrorCode());
+    } catch (const EIBInterBaseError& error) {
+        throw EIBInterBaseError(renamed(error.Message()), error.SQLCode(), error.IBErrorCode());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "ClientLibrary.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace orvelle::db {
 
 class Database;
 class Query;
+class StatusVector;
 class Transaction;
 
 // The connection's parameter lines ("user_name=SYSDBA", ...), in order.
@@ -34,6 +36,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file name as the operating system spells it (UTF-8 on Linux and other Unix systems,
+    // the ANSI code page on Windows), or a server's "host:path".
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDatabaseName(const std::string& name);
     DatabaseParams& Params() { return params_; }
@@ -48,7 +52,17 @@ public:
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
     void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
 
+    // Turns DatabaseName into the name the attach call is given (for instance the path of a
+    // private copy of the file); without one the name goes to the attach unchanged. It runs
+    // at every attach, before anything is sent; what it throws leaves Open() disconnected.
+    using AttachNameResolver = std::function<std::string(const std::string& databaseName)>;
+    void SetAttachNameResolver(AttachNameResolver resolver) {
+        attachNameResolver_ = std::move(resolver);
+    }
+
     // The database parameter block built from Params(); exposed for inspection.
+    // The database parameter block built from Params(), with the UTF-8 file-name flag where
+    // names are UTF-8 and the client takes the flag; exposed for inspection.
     std::string BuildParameterBlock() const;
 
     // For Transaction and Query.
@@ -60,6 +74,9 @@ public:
     void ParamsChanged() { paramsChanged_ = true; }
 
 private:
+    // Raises the failure of a call made on `attachName`, naming DatabaseName instead.
+    [[noreturn]] void RaiseNaming(const StatusVector& status, const std::string& attachName) const;
+
     const ClientApi& api_;
     std::string databaseName_;
     DatabaseParams params_{*this};
@@ -69,6 +86,7 @@ private:
     int sqlDialect_ = 3;
     Transaction* defaultTransaction_ = nullptr;
     std::vector<Query*> queries_;
+    AttachNameResolver attachNameResolver_;
 };
 
 } // namespace orvelle::db

@@ -1,3 +1,4 @@
+#include "BlobReader.h"
 #include "Database.h"
 #include "Errors.h"
 #include "Query.h"
@@ -10,12 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace orvelle::db {
 
 namespace {
 
-constexpr unsigned short kSegmentSize = 16384;
+// The longest blob read whole into one text; longer ones are refused, or streamed.
+constexpr std::uint64_t kLargestText = std::uint64_t(1) << 30;
 
 std::int64_t powerOfTen(int exponent) {
     std::int64_t value = 1;
@@ -25,23 +28,16 @@ std::int64_t powerOfTen(int exponent) {
     return value;
 }
 
-std::int32_t clampToInt32(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(std::llround(value));
-}
-
-// A whole number with its scale applied, rounded half away from zero.
-std::int32_t scaledToInt32(std::int64_t raw, int scale) {
+// A whole number with its scale applied, rounded half away from zero; nullopt when it does
+// not fit 64 bits.
+std::optional<std::int64_t> scaledWhole(std::int64_t raw, int scale) {
     if (scale >= 0) {
-        return static_cast<std::int32_t>(raw * powerOfTen(scale));
+        const std::int64_t factor = powerOfTen(scale);
+        if (raw != 0 && (raw > std::numeric_limits<std::int64_t>::max() / factor ||
+                         raw < std::numeric_limits<std::int64_t>::min() / factor)) {
+            return std::nullopt;
+        }
+        return raw * factor;
     }
     const std::int64_t divisor = powerOfTen(-scale);
     std::int64_t whole = raw / divisor;
@@ -51,12 +47,18 @@ std::int32_t scaledToInt32(std::int64_t raw, int scale) {
     } else if (rest * 2 <= -divisor) {
         --whole;
     }
-    return static_cast<std::int32_t>(whole);
+    return whole;
+}
+
+bool fitsInt32(std::int64_t value) {
+    return value >= std::numeric_limits<std::int32_t>::min() &&
+           value <= std::numeric_limits<std::int32_t>::max();
 }
 
 std::string scaledToString(std::int64_t raw, int scale) {
     if (scale >= 0) {
-        return std::to_string(raw * powerOfTen(scale));
+        return raw == 0 ? "0"
+                        : std::to_string(raw) + std::string(static_cast<std::size_t>(scale), '0');
     }
     const std::int64_t divisor = powerOfTen(-scale);
     const std::uint64_t magnitude =
@@ -136,15 +138,35 @@ std::int32_t Field::AsInteger() const {
     const Query::Impl& d = *query_.impl_;
     const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
     const char* data = d.CurrentRow() + column.dataOffset;
+    // A value that does not fit is refused, never cut: a wrapped id would name another entry.
     switch (column.type) {
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-        return scaledToInt32(readRawInteger(column, data), column.scale);
+    case SQL_INT64: {
+        const std::int64_t raw = readRawInteger(column, data);
+        const std::optional<std::int64_t> whole = scaledWhole(raw, column.scale);
+        if (!whole || !fitsInt32(*whole)) {
+            throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
+                                 scaledToString(raw, column.scale) +
+                                 ", which does not fit a 32-bit integer");
+        }
+        return static_cast<std::int32_t>(*whole);
+    }
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return clampToInt32(readFloat(column, data));
+    case SQL_D_FLOAT: {
+        const double value = readFloat(column, data);
+        if (std::isnan(value)) {
+            return 0;
+        }
+        const double rounded = std::round(value);
+        if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+              rounded <= std::numeric_limits<std::int32_t>::max())) {
+            throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " + AsString() +
+                                 ", which does not fit a 32-bit integer");
+        }
+        return static_cast<std::int32_t>(rounded);
+    }
     case SQL_BOOLEAN:
         return data[0] != 0 ? 1 : 0;
     default:
@@ -172,13 +194,10 @@ std::int32_t Field::AsInteger() const {
     return static_cast<std::int32_t>(value);
 }
 
-std::string Field::AsString() const {
-    if (IsNull()) {
-        return std::string();
-    }
-    Query::Impl& d = *query_.impl_;
-    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
-    const char* data = d.CurrentRow() + column.dataOffset;
+namespace {
+
+// A number, a text or a truth value as text; nullopt for a blob or a kind with no text.
+std::optional<std::string> valueAsString(const ColumnLayout& column, const char* data) {
     switch (column.type) {
     case SQL_TEXT:
     case SQL_VARYING:
@@ -192,84 +211,97 @@ std::string Field::AsString() const {
     case SQL_D_FLOAT: {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%.15g", readFloat(column, data));
-        return buffer;
+        return std::string(buffer);
     }
     case SQL_BOOLEAN:
-        return data[0] != 0 ? "True" : "False";
-    case SQL_BLOB:
-        break;
+        return std::string(data[0] != 0 ? "True" : "False");
     default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::string Field::AsString() const {
+    if (IsNull()) {
+        return std::string();
+    }
+    Query::Impl& d = *query_.impl_;
+    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
+    const char* data = d.CurrentRow() + column.dataOffset;
+    if (std::optional<std::string> value = valueAsString(column, data)) {
+        return *std::move(value);
+    }
+    if (column.type != SQL_BLOB) {
         throw EDatabaseError(query_.Name() + ": Field '" + name_ +
                              "' holds a value that cannot be read as text");
     }
-
     const std::size_t key = d.current * d.columns.size() + static_cast<std::size_t>(index_);
     if (auto cached = d.blobs.find(key); cached != d.blobs.end()) {
         return std::string(cached->second.bytes.data(), cached->second.length);
     }
+    const CachedBlob& cached = d.blobs.emplace(key, ReadBlob(data)).first->second;
+    return std::string(cached.bytes.data(), cached.length);
+}
 
-    const ClientApi& api = d.api;
+CachedBlob Field::ReadBlob(const char* data) const {
+    Query::Impl& d = *query_.impl_;
     ISC_QUAD blobId;
     std::memcpy(&blobId, data, sizeof blobId);
-    isc_blob_handle blob = 0;
-    StatusVector status;
-    api.isc_open_blob2(status.Data(), query_.GetDatabase()->Handle(),
-                       query_.GetTransaction()->Handle(), &blob, &blobId, 0, nullptr);
-    status.Check(api);
-
+    BlobReader blob(d.api, query_.GetDatabase()->Handle(), query_.GetTransaction()->Handle(),
+                    blobId);
+    const std::uint64_t total = blob.TotalLength();
+    if (total > kLargestText) {
+        throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
+                             std::to_string(total >> 20) + " MB, more than " +
+                             std::to_string(kLargestText >> 20) + " MB can be read as one text");
+    }
     // The bytes go into a buffer kept from earlier reads when there is one, so a large
     // document does not pay for fresh memory twice (here and in the text handed back).
     CachedBlob content{std::move(d.spareBlob), 0};
     d.spareBlob = std::string();
     try {
-        const char items[] = {isc_info_blob_total_length};
-        char info[32] = {};
-        api.isc_blob_info(status.Data(), &blob, sizeof items, items, sizeof info, info);
-        status.Check(api);
-        long total = 0;
-        if (info[0] == isc_info_blob_total_length) {
-            const long length = api.isc_vax_integer(info + 1, 2);
-            if (length > 0 && length <= 4) {
-                total = api.isc_vax_integer(info + 3, static_cast<short>(length));
-            }
-        }
-        // Segments land straight in the text, which is sized to the announced length once.
-        const std::size_t announced = total > 0 ? static_cast<std::size_t>(total) : 0;
+        const auto announced = static_cast<std::size_t>(total);
         if (content.bytes.size() < announced) {
             content.bytes.resize(announced);
         }
-        std::size_t got = 0;
-        while (got < announced) {
-            const auto wanted =
-                static_cast<unsigned short>(std::min<std::size_t>(announced - got, kSegmentSize));
-            unsigned short actual = 0;
-            api.isc_get_segment(status.Data(), &blob, &actual, wanted, content.bytes.data() + got);
-            if (status.Failed() && status.ErrorCode() != isc_segment) {
-                if (status.ErrorCode() == isc_segstr_eof) {
-                    break; // shorter than announced: what is there is the blob
-                }
-                status.Raise(api);
-            }
-            if (actual == 0) {
-                break; // no progress: never loop for ever on a confused library
-            }
-            got += std::min<std::size_t>(actual, wanted);
-        }
-        content.length = got;
-        api.isc_close_blob(status.Data(), &blob);
-        blob = 0;
-        status.Check(api);
+        content.length = blob.Read(content.bytes.data(), announced);
+        blob.Close();
     } catch (...) {
-        if (blob != 0) {
-            StatusVector ignored;
-            api.isc_close_blob(ignored.Data(), &blob);
-        }
         d.KeepSpare(std::move(content.bytes));
         throw;
     }
+    return content;
+}
 
-    const CachedBlob& cached = d.blobs.emplace(key, std::move(content)).first->second;
-    return std::string(cached.bytes.data(), cached.length);
+void Field::StreamBlob(const std::function<void(const char*, std::size_t)>& sink) const {
+    if (IsNull()) {
+        return;
+    }
+    Query::Impl& d = *query_.impl_;
+    const ColumnLayout& column = d.columns[static_cast<std::size_t>(index_)];
+    const char* data = d.CurrentRow() + column.dataOffset;
+    if (column.type != SQL_BLOB) {
+        const std::string text = AsString();
+        sink(text.data(), text.size());
+        return;
+    }
+    ISC_QUAD blobId;
+    std::memcpy(&blobId, data, sizeof blobId);
+    BlobReader blob(d.api, query_.GetDatabase()->Handle(), query_.GetTransaction()->Handle(),
+                    blobId);
+    std::uint64_t left = blob.TotalLength();
+    std::string buffer(std::size_t(1) << 20, '\0');
+    while (left > 0) {
+        const std::size_t got = blob.Read(
+            buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())));
+        if (got == 0) {
+            break;
+        }
+        sink(buffer.data(), got);
+        left -= got;
+    }
+    blob.Close();
 }
 
 } // namespace orvelle::db

@@ -33,7 +33,7 @@ int itemFor(const std::string& name) {
 
 } // namespace
 
-std::string BuildDatabaseParameterBlock(const std::vector<std::string>& lines) {
+std::string BuildDatabaseParameterBlock(const std::vector<std::string>& lines, bool utf8FileName) {
     std::string block(1, static_cast<char>(isc_dpb_version1));
     for (const std::string& line : lines) {
         const std::size_t equals = line.find('=');
@@ -61,6 +61,10 @@ std::string BuildDatabaseParameterBlock(const std::vector<std::string>& lines) {
         block += static_cast<char>(item);
         block += static_cast<char>(value.size());
         block += value;
+    }
+    if (utf8FileName) {
+        block += static_cast<char>(isc_dpb_utf8_filename);
+        block += '\0';
     }
     return block;
 }

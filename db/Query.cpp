@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Errors.h"
+#include "InfoBuffer.h"
 #include "QueryImpl.h"
 #include "StatusVector.h"
 #include "Transaction.h"
@@ -207,11 +208,131 @@ void describeInto(Sqlda& sqlda, int initial, const StatusVector& status, const C
 
 } // namespace
 
-void Query::Open() {
-    Impl& d = *impl_;
-    if (d.open) {
-        return;
+// ---- the steps of Open ----
+
+void Query::Impl::AllocateStatement(isc_db_handle* database) {
+    StatusVector status;
+    api.isc_dsql_alloc_statement2(status.Data(), database, &statement);
+    if (status.Failed()) {
+        statement = 0;
+        status.Raise(api);
     }
+}
+
+void Query::Impl::PrepareText(isc_tr_handle* transaction, const std::string& positional,
+                              unsigned short dialect) {
+    StatusVector status;
+    api.isc_dsql_prepare(status.Data(), transaction, &statement, 0, positional.c_str(), dialect,
+                         nullptr);
+    status.Check(api);
+}
+
+void Query::Impl::RequireSelect() {
+    const char typeItem[] = {isc_info_sql_stmt_type};
+    char typeInfo[16] = {};
+    StatusVector status;
+    api.isc_dsql_sql_info(status.Data(), &statement, sizeof typeItem, typeItem, sizeof typeInfo,
+                          typeInfo);
+    status.Check(api);
+    const std::int64_t type =
+        InfoValue(typeInfo, sizeof typeInfo, isc_info_sql_stmt_type).value_or(0);
+    if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd) {
+        // The viewer only reads; anything else is never executed.
+        throw EIBClientError("Cannot open a statement that is not a SELECT");
+    }
+}
+
+void Query::Impl::Describe(std::size_t parameterCount, unsigned short dialect) {
+    StatusVector status;
+    if (parameterCount > 0) {
+        describeInto(input, static_cast<int>(parameterCount), status, api, [&](XSQLDA* sqlda) {
+            api.isc_dsql_describe_bind(status.Data(), &statement, dialect, sqlda);
+        });
+    }
+    describeInto(output, kInitialColumns, status, api, [&](XSQLDA* sqlda) {
+        api.isc_dsql_describe(status.Data(), &statement, dialect, sqlda);
+    });
+}
+
+void Query::Impl::DropStatement() {
+    StatusVector ignored;
+    api.isc_dsql_free_statement(ignored.Data(), &statement, DSQL_drop);
+    statement = 0;
+    input.Release();
+    output.Release();
+}
+
+void Query::Impl::LayOutParameters() {
+    // Parameters are sent as nullable 32-bit integers.
+    const int count = input.Empty() ? 0 : input.Get()->sqld;
+    inputValues.assign(static_cast<std::size_t>(count), 0);
+    inputIndicators.assign(static_cast<std::size_t>(count), -1);
+    for (int i = 0; i < count; ++i) {
+        XSQLVAR& var = input.Get()->sqlvar[i];
+        var.sqltype = SQL_LONG + 1;
+        var.sqlscale = 0;
+        var.sqlsubtype = 0;
+        var.sqllen = sizeof(std::int32_t);
+        var.sqldata = reinterpret_cast<ISC_SCHAR*>(&inputValues[static_cast<std::size_t>(i)]);
+        var.sqlind = &inputIndicators[static_cast<std::size_t>(i)];
+    }
+}
+
+void Query::Impl::LayOutRow() {
+    // Each column's data, then its NULL indicator, 8-byte aligned.
+    columns.clear();
+    std::size_t offset = 0;
+    const XSQLDA* out = output.Get();
+    for (int i = 0; i < out->sqld; ++i) {
+        const XSQLVAR& var = out->sqlvar[i];
+        ColumnLayout column;
+        column.type = static_cast<short>(var.sqltype & ~1);
+        column.nullable = (var.sqltype & 1) != 0;
+        column.scale = var.sqlscale;
+        column.subtype = var.sqlsubtype;
+        column.length = var.sqllen;
+        const std::size_t size = static_cast<std::size_t>(static_cast<unsigned short>(var.sqllen)) +
+                                 (column.type == SQL_VARYING ? 2 : 0);
+        column.dataOffset = offset;
+        offset = alignUp(offset + size, alignof(short));
+        column.indicatorOffset = offset;
+        offset = alignUp(offset + sizeof(short), 8);
+        const int nameLength =
+            std::clamp<int>(var.aliasname_length, 0, static_cast<int>(sizeof var.aliasname));
+        column.name.assign(var.aliasname, static_cast<std::size_t>(nameLength));
+        columns.push_back(std::move(column));
+    }
+    rowSize = std::max<std::size_t>(offset, 8);
+}
+
+void Query::Impl::Bind(const std::vector<Param>& params) {
+    // Values by position; a parameter without a value goes as NULL.
+    for (std::size_t i = 0; i < inputValues.size(); ++i) {
+        const Param* param = i < params.size() ? &params[paramSource[i]] : nullptr;
+        if (param != nullptr && !param->IsNull()) {
+            inputValues[i] = param->AsInteger();
+            inputIndicators[i] = 0;
+        } else {
+            inputValues[i] = 0;
+            inputIndicators[i] = -1;
+        }
+    }
+}
+
+void Query::Impl::Execute(isc_tr_handle* transaction, unsigned short dialect) {
+    StatusVector status;
+    api.isc_dsql_execute2(status.Data(), transaction, &statement, dialect,
+                          input.Empty() ? nullptr : input.Get(), nullptr);
+    status.Check(api);
+    api.isc_dsql_set_cursor_name(status.Data(), &statement, cursorName.c_str(), 0);
+    if (status.Failed()) {
+        StatusVector ignored;
+        api.isc_dsql_free_statement(ignored.Data(), &statement, DSQL_close);
+        status.Raise(api);
+    }
+}
+
+void Query::ConnectIfNeeded() {
     if (database_ == nullptr) {
         throw EIBClientError("Database not assigned");
     }
@@ -224,135 +345,56 @@ void Query::Open() {
     if (!transaction_->Active()) {
         transaction_->StartTransaction();
     }
-    const unsigned short dialect = static_cast<unsigned short>(database_->SQLDialect());
+}
 
-    if (!d.prepared) {
-        const std::string text = sql_.Text();
-        std::vector<std::string> names;
-        const std::string positional = MakePositional(text, &names);
-        if (positional.size() < 2 || isBlankText(text)) {
-            throw EIBClientError("Empty SQL Statement");
-        }
-        StatusVector status;
-        d.api.isc_dsql_alloc_statement2(status.Data(), database_->Handle(), &d.statement);
-        if (status.Failed()) {
-            d.statement = 0;
-            status.Raise(d.api);
-        }
-        try {
-            d.api.isc_dsql_prepare(status.Data(), transaction_->Handle(), &d.statement, 0,
-                                   positional.c_str(), dialect, nullptr);
-            status.Check(d.api);
-
-            const char typeItem[] = {isc_info_sql_stmt_type};
-            char typeInfo[16] = {};
-            d.api.isc_dsql_sql_info(status.Data(), &d.statement, sizeof typeItem, typeItem,
-                                    sizeof typeInfo, typeInfo);
-            status.Check(d.api);
-            long statementType = 0;
-            if (typeInfo[0] == isc_info_sql_stmt_type) {
-                const long length = d.api.isc_vax_integer(typeInfo + 1, 2);
-                if (length > 0 && length <= 4) {
-                    statementType = d.api.isc_vax_integer(typeInfo + 3, static_cast<short>(length));
-                }
-            }
-            if (statementType != isc_info_sql_stmt_select &&
-                statementType != isc_info_sql_stmt_select_for_upd) {
-                // The viewer only reads; anything else is never executed.
-                throw EIBClientError("Cannot open a statement that is not a SELECT");
-            }
-
-            if (!names.empty()) {
-                describeInto(
-                    d.input, static_cast<int>(names.size()), status, d.api, [&](XSQLDA* sqlda) {
-                        d.api.isc_dsql_describe_bind(status.Data(), &d.statement, dialect, sqlda);
-                    });
-            }
-            describeInto(d.output, kInitialColumns, status, d.api, [&](XSQLDA* sqlda) {
-                d.api.isc_dsql_describe(status.Data(), &d.statement, dialect, sqlda);
-            });
-        } catch (...) {
-            StatusVector ignored;
-            d.api.isc_dsql_free_statement(ignored.Data(), &d.statement, DSQL_drop);
-            d.statement = 0;
-            d.input.Release();
-            d.output.Release();
-            throw;
-        }
-
-        // Parameters are sent as nullable 32-bit integers.
-        const int inputCount = d.input.Empty() ? 0 : d.input.Get()->sqld;
-        d.inputValues.assign(static_cast<std::size_t>(inputCount), 0);
-        d.inputIndicators.assign(static_cast<std::size_t>(inputCount), -1);
-        for (int i = 0; i < inputCount; ++i) {
-            XSQLVAR& var = d.input.Get()->sqlvar[i];
-            var.sqltype = SQL_LONG + 1;
-            var.sqlscale = 0;
-            var.sqlsubtype = 0;
-            var.sqllen = sizeof(std::int32_t);
-            var.sqldata = reinterpret_cast<ISC_SCHAR*>(&d.inputValues[static_cast<std::size_t>(i)]);
-            var.sqlind = &d.inputIndicators[static_cast<std::size_t>(i)];
-        }
-
-        // Row layout: each column's data, then its NULL indicator, 8-byte aligned.
-        d.columns.clear();
-        std::size_t offset = 0;
-        const XSQLDA* out = d.output.Get();
-        for (int i = 0; i < out->sqld; ++i) {
-            const XSQLVAR& var = out->sqlvar[i];
-            ColumnLayout column;
-            column.type = static_cast<short>(var.sqltype & ~1);
-            column.nullable = (var.sqltype & 1) != 0;
-            column.scale = var.sqlscale;
-            column.subtype = var.sqlsubtype;
-            column.length = var.sqllen;
-            const std::size_t size =
-                static_cast<std::size_t>(static_cast<unsigned short>(var.sqllen)) +
-                (column.type == SQL_VARYING ? 2 : 0);
-            column.dataOffset = offset;
-            offset = alignUp(offset + size, alignof(short));
-            column.indicatorOffset = offset;
-            offset = alignUp(offset + sizeof(short), 8);
-            const int nameLength =
-                std::clamp<int>(var.aliasname_length, 0, static_cast<int>(sizeof var.aliasname));
-            column.name.assign(var.aliasname, static_cast<std::size_t>(nameLength));
-            d.columns.push_back(std::move(column));
-        }
-        d.rowSize = std::max<std::size_t>(offset, 8);
-        d.prepared = true;
+void Query::Prepare(unsigned short dialect) {
+    Impl& d = *impl_;
+    const std::string text = sql_.Text();
+    std::vector<std::string> names;
+    const std::string positional = MakePositional(text, &names);
+    if (positional.size() < 2 || isBlankText(text)) {
+        throw EIBClientError("Empty SQL Statement");
     }
-
-    // Values by position; a parameter without a value goes as NULL.
-    for (std::size_t i = 0; i < d.inputValues.size(); ++i) {
-        const Param* param = i < params_.size() ? &params_[d.paramSource[i]] : nullptr;
-        if (param != nullptr && !param->IsNull()) {
-            d.inputValues[i] = param->AsInteger();
-            d.inputIndicators[i] = 0;
-        } else {
-            d.inputValues[i] = 0;
-            d.inputIndicators[i] = -1;
-        }
+    d.AllocateStatement(database_->Handle());
+    try {
+        d.PrepareText(transaction_->Handle(), positional, dialect);
+        d.RequireSelect();
+        d.Describe(names.size(), dialect);
+    } catch (...) {
+        d.DropStatement();
+        throw;
     }
+    d.LayOutParameters();
+    d.LayOutRow();
+    d.prepared = true;
+}
 
+void Query::CreateFields() {
+    Impl& d = *impl_;
     d.fields.clear();
     d.fields.reserve(d.columns.size());
     for (std::size_t i = 0; i < d.columns.size(); ++i) {
         d.fields.emplace_back(*this, static_cast<int>(i), d.columns[i].name);
     }
+}
 
-    StatusVector status;
-    d.api.isc_dsql_execute2(status.Data(), transaction_->Handle(), &d.statement, dialect,
-                            d.input.Empty() ? nullptr : d.input.Get(), nullptr);
-    if (status.Failed()) {
-        d.fields.clear();
-        status.Raise(d.api);
+void Query::Open() {
+    Impl& d = *impl_;
+    if (d.open) {
+        return;
     }
-    d.api.isc_dsql_set_cursor_name(status.Data(), &d.statement, d.cursorName.c_str(), 0);
-    if (status.Failed()) {
-        StatusVector ignored;
-        d.api.isc_dsql_free_statement(ignored.Data(), &d.statement, DSQL_close);
+    ConnectIfNeeded();
+    const auto dialect = static_cast<unsigned short>(database_->SQLDialect());
+    if (!d.prepared) {
+        Prepare(dialect);
+    }
+    d.Bind(params_);
+    CreateFields();
+    try {
+        d.Execute(transaction_->Handle(), dialect);
+    } catch (...) {
         d.fields.clear();
-        status.Raise(d.api);
+        throw;
     }
     d.open = true;
     d.eof = false;
@@ -360,9 +402,7 @@ void Query::Open() {
     d.current = 0;
     d.rows.Reset(d.rowSize, kBufferChunks);
     try {
-        if (!FetchRow()) {
-            d.eof = true;
-        }
+        d.eof = !FetchRow();
     } catch (...) {
         Close();
         throw;

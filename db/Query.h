@@ -2,7 +2,9 @@
 
 #include "ClientLibrary.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@ namespace orvelle::db {
 
 class Database;
 class Query;
+struct CachedBlob;
 class Transaction;
 
 // The statement text of a query as lines. Every change closes the query and drops its
@@ -54,8 +57,13 @@ public:
     bool IsNull() const;
     std::int32_t AsInteger() const; // NULL and no row give 0
     std::string AsString() const;   // NULL and no row give ""; blobs read whole and cached
+    // The value handed to `sink` in pieces as it is read: blobs of any length, never cached.
+    // Nothing for NULL and no row.
+    void StreamBlob(const std::function<void(const char*, std::size_t)>& sink) const;
 
 private:
+    CachedBlob ReadBlob(const char* data) const;
+
     Query& query_;
     int index_;
     std::string name_;
@@ -104,6 +112,10 @@ private:
     friend class Field;
     struct Impl;
 
+    // The steps of Open that need the query itself.
+    void ConnectIfNeeded();
+    void Prepare(unsigned short dialect);
+    void CreateFields();
     // Fetches one more row into the cache; false when the server has none left.
     bool FetchRow();
 

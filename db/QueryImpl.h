@@ -82,6 +82,27 @@ struct Query::Impl {
 
     explicit Impl(const ClientApi& clientApi) : api(clientApi) {}
 
+    // The steps of opening a query, in the order Query::Open takes them.
+    // Allocates the statement on the connection.
+    void AllocateStatement(isc_db_handle* database);
+    // Prepares the text, its parameters made positional.
+    void PrepareText(isc_tr_handle* transaction, const std::string& positional,
+                     unsigned short dialect);
+    // Asks the statement's type; anything but a SELECT is refused.
+    void RequireSelect();
+    // Describes the parameters (when there are any) and the result columns.
+    void Describe(std::size_t parameterCount, unsigned short dialect);
+    // Releases a statement whose preparation failed half-way.
+    void DropStatement();
+    // Points every parameter at its nullable 32-bit slot.
+    void LayOutParameters();
+    // Places every column's data and NULL indicator inside a cached row.
+    void LayOutRow();
+    // Copies the parameters' values into their slots, by position.
+    void Bind(const std::vector<Param>& params);
+    // Executes the statement and names its cursor.
+    void Execute(isc_tr_handle* transaction, unsigned short dialect);
+
     // Keeps the larger of the spare buffer and `buffer`, up to a limit.
     void KeepSpare(std::string&& buffer) {
         constexpr std::size_t kLimit = std::size_t(64) << 20;

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace orvelle::db {
 
-// Fetched rows, each a fixed-size record, kept in fetch order in one block that grows by
-// room for a whole chunk of rows at a time.
+// Fetched rows, each a fixed-size record, kept in fetch order. Room grows by a whole chunk
+// of rows at a time, and a new chunk never moves the rows already fetched: a long result
+// costs one allocation per chunk and no copying.
 class RowCache {
 public:
     void Reset(std::size_t rowSize, std::size_t chunkRows) {
@@ -17,37 +18,33 @@ public:
     }
 
     void Release() {
-        data_.reset();
+        chunks_.clear();
         count_ = 0;
-        capacity_ = 0;
     }
 
-    // Room for one more row, growing the block when it is full. The row counts only once
-    // Commit() is called.
+    // Room for one more row, adding a chunk when the last one is full. The row counts only
+    // once Commit() is called.
     char* NextSlot() {
-        if (count_ == capacity_) {
-            const std::size_t capacity = capacity_ + chunkRows_;
-            std::unique_ptr<char[]> grown(new char[capacity * rowSize_]);
-            if (count_ != 0) {
-                std::memcpy(grown.get(), data_.get(), count_ * rowSize_);
-            }
-            data_ = std::move(grown);
-            capacity_ = capacity;
+        if (count_ == CapacityRows()) {
+            chunks_.emplace_back(new char[chunkRows_ * rowSize_]);
         }
-        return data_.get() + count_ * rowSize_;
+        return Slot(count_);
     }
     void Commit() { ++count_; }
 
     std::size_t Count() const { return count_; }
-    std::size_t CapacityRows() const { return capacity_; }
-    const char* Row(std::size_t index) const { return data_.get() + index * rowSize_; }
+    std::size_t CapacityRows() const { return chunks_.size() * chunkRows_; }
+    const char* Row(std::size_t index) const { return Slot(index); }
 
 private:
-    std::unique_ptr<char[]> data_;
+    char* Slot(std::size_t index) const {
+        return chunks_[index / chunkRows_].get() + index % chunkRows_ * rowSize_;
+    }
+
+    std::vector<std::unique_ptr<char[]>> chunks_;
     std::size_t rowSize_ = 0;
     std::size_t chunkRows_ = 1000;
     std::size_t count_ = 0;
-    std::size_t capacity_ = 0;
 };
 
 } // namespace orvelle::db

@@ -2,6 +2,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
 #else
 #include <dlfcn.h>
 #endif
@@ -12,6 +16,11 @@ namespace {
 std::string& lastError() {
     static std::string text;
     return text;
+}
+
+bool& lastOpenWrongKind() {
+    static bool wrongKind = false;
+    return wrongKind;
 }
 
 #ifdef _WIN32
@@ -34,14 +43,32 @@ std::string systemMessage(DWORD code) {
     }
     return text;
 }
+
+bool holdsFolder(const std::string& fileName) {
+    return fileName.find_first_of("\\/:") != std::string::npos;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+template <typename Fill> std::string systemFolder(Fill fill) {
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = fill(buffer, UINT(MAX_PATH));
+    return length > 0 && length <= MAX_PATH ? std::string(buffer, length) : std::string();
+}
 #endif
 } // namespace
 
 void* SharedLibrary::Open(const std::string& fileName) {
+    lastOpenWrongKind() = false;
 #ifdef _WIN32
     HMODULE module = LoadLibraryA(fileName.c_str());
     if (module == nullptr) {
-        lastError() = systemMessage(GetLastError());
+        const DWORD code = GetLastError();
+        lastError() = systemMessage(code);
+        lastOpenWrongKind() = code == ERROR_BAD_EXE_FORMAT;
     }
     return reinterpret_cast<void*>(module);
 #else
@@ -54,11 +81,23 @@ void* SharedLibrary::Open(const std::string& fileName) {
 #endif
 }
 
+void SharedLibrary::Close(void* library) {
+    if (library == nullptr) {
+        return;
+    }
+#ifdef _WIN32
+    FreeLibrary(reinterpret_cast<HMODULE>(library));
+#else
+    dlclose(library);
+#endif
+}
+
 void* SharedLibrary::Symbol(void* library, const char* name) {
 #ifdef _WIN32
     FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(library), name);
     if (address == nullptr) {
-        lastError() = systemMessage(GetLastError());
+        // The system's text never says which entry point is missing.
+        lastError() = std::string(name) + ": " + systemMessage(GetLastError());
     }
     return reinterpret_cast<void*>(address);
 #else
@@ -74,6 +113,109 @@ void* SharedLibrary::Symbol(void* library, const char* name) {
 
 std::string SharedLibrary::LastError() {
     return lastError();
+}
+
+bool SharedLibrary::LastOpenFoundWrongKind() {
+    return lastOpenWrongKind();
+}
+
+std::string SharedLibrary::Locate(const std::string& fileName) {
+#ifdef _WIN32
+    if (holdsFolder(fileName)) {
+        return GetFileAttributesA(fileName.c_str()) != INVALID_FILE_ATTRIBUTES ? fileName
+                                                                               : std::string();
+    }
+    for (const std::string& folder : SearchFolders(fileName)) {
+        const std::string candidate = folder + "\\" + fileName;
+        const DWORD attributes = GetFileAttributesA(candidate.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return candidate;
+        }
+    }
+#else
+    (void)fileName;
+#endif
+    return {};
+}
+
+std::vector<std::string> SharedLibrary::SearchFolders(const std::string& fileName) {
+    std::vector<std::string> folders;
+#ifdef _WIN32
+    if (holdsFolder(fileName)) {
+        folders.push_back(folderOf(fileName));
+        return folders;
+    }
+    // The order of LoadLibrary's standard search with safe DLL search mode.
+    auto add = [&folders](const std::string& folder) {
+        if (folder.empty()) {
+            return;
+        }
+        for (const std::string& known : folders) {
+            if (lstrcmpiA(known.c_str(), folder.c_str()) == 0) {
+                return;
+            }
+        }
+        folders.push_back(folder);
+    };
+    char program[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        add(folderOf(std::string(program, length)));
+    }
+    add(systemFolder([](char* b, UINT n) { return GetSystemDirectoryA(b, n); }));
+    add(systemFolder([](char* b, UINT n) { return GetWindowsDirectoryA(b, n); }));
+    add(systemFolder([](char* b, UINT n) { return UINT(GetCurrentDirectoryA(n, b)); }));
+    if (const char* path = std::getenv("PATH")) {
+        std::string all = path;
+        std::size_t start = 0;
+        while (start <= all.size()) {
+            std::size_t end = all.find(';', start);
+            if (end == std::string::npos) {
+                end = all.size();
+            }
+            std::string folder = all.substr(start, end - start);
+            while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+                folder.pop_back();
+            }
+            add(folder);
+            start = end + 1;
+        }
+    }
+#else
+    (void)fileName;
+#endif
+    return folders;
+}
+
+std::string SharedLibrary::MachineOf(const std::string& path) {
+#ifdef _WIN32
+    // The PE header: "MZ", the offset of "PE\0\0" at 0x3C, the machine right after it.
+    std::ifstream file(path, std::ios::binary);
+    unsigned char dos[0x40] = {};
+    if (!file.read(reinterpret_cast<char*>(dos), sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
+        return {};
+    }
+    const std::uint32_t offset = std::uint32_t(dos[0x3C]) | std::uint32_t(dos[0x3D]) << 8 |
+                                 std::uint32_t(dos[0x3E]) << 16 | std::uint32_t(dos[0x3F]) << 24;
+    unsigned char pe[6] = {};
+    if (!file.seekg(offset) || !file.read(reinterpret_cast<char*>(pe), sizeof pe) || pe[0] != 'P' ||
+        pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) {
+        return {};
+    }
+    switch (unsigned(pe[4]) | unsigned(pe[5]) << 8) {
+    case 0x014C:
+        return "32-bit";
+    case 0x8664:
+        return "64-bit";
+    case 0xAA64:
+        return "ARM64";
+    default:
+        return {};
+    }
+#else
+    (void)path;
+    return {};
+#endif
 }
 
 } // namespace orvelle::db

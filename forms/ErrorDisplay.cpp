@@ -2,7 +2,7 @@
 
 #include "UserDialogs.h"
 #include "db/Errors.h"
-#include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -33,7 +33,7 @@ QString MessageOf(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const db::Exception& e) {
-        return platform::FromAnsi(e.Message());
+        return platform::FromClientMessage(e.Message());
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {

@@ -3,6 +3,7 @@
 #include "store/TUzel.h"
 
 #include <QIcon>
+#include <QTextDocument>
 #include <QTreeWidgetItem>
 
 #include <memory>
@@ -32,6 +33,10 @@ public:
                 return entry_->IsFolder() ? 0 : 2;
             case SelectedIndexRole:
                 return entry_->IsFolder() ? 1 : 3;
+            case Qt::ToolTipRole:
+                // The whole name as it is shown, as plain text on one line.
+                return Qt::convertFromPlainText(
+                    QTreeWidgetItem::data(0, Qt::DisplayRole).toString(), Qt::WhiteSpaceNoWrap);
             default:
                 break;
             }

@@ -1,8 +1,8 @@
 #include "Unit1.h"
 
+#include "FormFont.h"
 #include "resources/Pictures.h"
 
-#include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,18 +14,6 @@ namespace orvelle::forms {
 TAboutBox* AboutBox = nullptr;
 
 namespace {
-
-// "MS Sans Serif" 8 pt where the system has it, otherwise the system's own sans-serif at 8 pt.
-QFont FormFont() {
-    const QString classic = QStringLiteral("MS Sans Serif");
-    QFont font = QFontDatabase::families().contains(classic, Qt::CaseInsensitive)
-                     ? QFont(classic)
-                     : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(8);
-    font.setBold(false);
-    font.setItalic(false);
-    return font;
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);

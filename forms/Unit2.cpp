@@ -2,6 +2,9 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
+#include "FormFont.h"
+#include "TabStops.h"
+#include "ToolBarLook.h"
 #include "Unit3.h"
 #include "platform/MouseActivation.h"
 #include "viewer/BrowserView.h"
@@ -9,7 +12,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,31 +25,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 
 namespace orvelle::forms {
 
 TForm2* Form2 = nullptr;
-
-namespace {
-
-QFont FormFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (!QFontInfo(font).exactMatch())
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(8);
-    return font;
-}
-
-QToolButton* AddButton(QToolBar* bar, QAction* action, const QString& name) {
-    bar->addAction(action);
-    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
-    button->setObjectName(name);
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setFixedSize(23, 22);
-    return button;
-}
-
-} // namespace
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form2");
@@ -78,6 +61,7 @@ void TForm2::BuildLayout() {
     BuildPanes();
     column->addWidget(Splitter1, 1);
     BuildStatusBar();
+    BuildReadingAids();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
 #ifndef Q_OS_WIN
@@ -121,30 +105,16 @@ void TForm2::BuildToolbars() {
     band->setSpacing(13);
 
     const TImageList& images = CustomerData->ImageList2;
-    auto makeBar = [this](const char* name) {
-        auto* bar = new QToolBar(ControlBar1);
-        bar->setObjectName(name);
-        bar->setMovable(false);
-        bar->setFloatable(false);
-        bar->setIconSize(QSize(16, 16));
-        bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        bar->setStyleSheet(QStringLiteral(
-            "QToolBar { border: 0px; background: transparent; padding: 0px; spacing: 0px; }"));
-        bar->setContentsMargins(0, 0, 0, 0);
-        bar->layout()->setContentsMargins(0, 0, 0, 0);
-        bar->layout()->setSpacing(0);
-        bar->setFixedHeight(22);
-        return bar;
-    };
+    auto makeBar = [this](const char* name) { return MakeFlatToolBar(ControlBar1, name); };
 
     ToolBar3 = makeBar("ToolBar3");
     ToolBar3->setFixedWidth(46);
-    ToolButton11 = AddButton(ToolBar3, N3, "ToolButton11"); // takes caption and picture from N3
+    ToolButton11 = AddToolButton(ToolBar3, N3, "ToolButton11"); // takes caption and picture from N3
     auto* exitAction = new QAction(images.Icon(9), QString(), this);
     exitAction->setToolTip(QStringLiteral("Выход"));
     connect(exitAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton6Click(); }); });
-    ToolButton12 = AddButton(ToolBar3, exitAction, "ToolButton12");
+    ToolButton12 = AddToolButton(ToolBar3, exitAction, "ToolButton12");
     ToolButton11->setToolTip(QString()); // N3 has no hint
 
     ToolBar4 = makeBar("ToolBar4");
@@ -153,12 +123,12 @@ void TForm2::BuildToolbars() {
     printAction->setToolTip(QStringLiteral("Печать"));
     connect(printAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton1Click(); }); });
-    ToolButton7 = AddButton(ToolBar4, printAction, "ToolButton7");
+    ToolButton7 = AddToolButton(ToolBar4, printAction, "ToolButton7");
     auto* previewAction = new QAction(images.Icon(6), QString(), this);
     previewAction->setToolTip(QStringLiteral("Предварительный просмотр печати"));
     connect(previewAction, &QAction::triggered, this,
             [this] { Guarded([this] { ToolButton2Click(); }); });
-    ToolButton8 = AddButton(ToolBar4, previewAction, "ToolButton8");
+    ToolButton8 = AddToolButton(ToolBar4, previewAction, "ToolButton8");
 
     // Image indexes, for whoever needs to know which picture a button shows.
     ToolButton11->setProperty("imageIndex", 8);
@@ -191,6 +161,10 @@ void TForm2::BuildPanes() {
     TreeView1->setEditTriggers(QAbstractItemView::SelectedClicked |
                                QAbstractItemView::EditKeyPressed);
     TreeView1->setUniformRowHeights(true);
+    // Whole names, however long or deep: the tree scrolls sideways instead of cutting them.
+    TreeView1->setTextElideMode(Qt::ElideNone);
+    TreeView1->header()->setStretchLastSection(false);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     TreeView1->viewport()->installEventFilter(this);
     TreeView1->installEventFilter(this);
     treeLayout->addWidget(TreeView1);
@@ -202,7 +176,7 @@ void TForm2::BuildPanes() {
     browserLayout->setContentsMargins(2, 2, 2, 2);
     WebBrowser1 = new viewer::BrowserView(Panel2);
     WebBrowser1->setObjectName("WebBrowser1");
-    WebBrowser1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    KeepOutOfTabChain(WebBrowser1); // not a tab stop, nor anything the view puts inside it
     WebBrowser1->SetNavigationHandler(
         [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
@@ -216,6 +190,11 @@ void TForm2::BuildPanes() {
             ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
         });
     browserLayout->addWidget(WebBrowser1);
+    // The view makes its drawing surface now, before the window first shows (an empty script
+    // starts the page without navigating): one made once the window is on screen has Qt re-create
+    // the window, which then forgets that it was maximised.
+    WebBrowser1->page()->runJavaScript(QStringLiteral("void 0"),
+                                       QWebEngineScript::ApplicationWorld);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(Panel2);

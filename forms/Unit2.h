@@ -28,6 +28,13 @@ class DocumentPrinter;
 
 namespace orvelle::forms {
 
+class BrowserContextMenu;
+class DocumentHistory;
+class FindBar;
+class PrintZoom;
+class TitleFilter;
+class ZoomControl;
+
 // Up from the start of a render until it completes; while it is up the browser may
 // navigate, otherwise every navigation is cancelled.
 extern bool DocumentLoading;
@@ -64,6 +71,18 @@ public:
     QToolButton* ToolButton11 = nullptr;
     QToolButton* ToolButton12 = nullptr;
     QAction* N10 = nullptr;
+
+    // Reading aids beside the stored layout: find in page, the title filter, Back/Forward
+    // (with their toolbar), zoom and the document's own menu.
+    FindBar* FindBar1 = nullptr;
+    TitleFilter* TitleFilter1 = nullptr;
+    DocumentHistory* History1 = nullptr;
+    QToolBar* ToolBar5 = nullptr;
+    QToolButton* ToolButton13 = nullptr; // back
+    QToolButton* ToolButton14 = nullptr; // forward
+    ZoomControl* Zoom1 = nullptr;
+    PrintZoom* PrintZoom1 = nullptr;
+    BrowserContextMenu* BrowserMenu1 = nullptr;
 
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
     QString StatusPanelText(int panel) const;
@@ -103,6 +122,7 @@ private:
     void BuildToolbars();
     void BuildPanes();
     void BuildStatusBar();
+    void BuildReadingAids();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     void ScrollToAnchor(const QString& url);

@@ -4,7 +4,11 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "UserDialogs.h"
+#include "db/Errors.h"
 #include "platform/AnsiText.h"
+#include "store/LibraryHeader.h"
+#include "platform/NativeFileName.h"
+#include "platform/TerminationSignals.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -13,8 +17,8 @@ namespace orvelle::forms {
 
 namespace {
 
-const char* const UserNameLine = "user_name=SYSDBA";
-const char* const PasswordLine = "password=cobaltine";
+const char* const UserNameLine = store::kUserNameLine;
+const char* const PasswordLine = store::kPasswordLine;
 
 void EnsureCredentials(db::Database& database) {
     const auto& lines = database.Params().Lines();
@@ -22,6 +26,19 @@ void EnsureCredentials(db::Database& database) {
         database.Params().Add(UserNameLine);
     if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end())
         database.Params().Add(PasswordLine);
+}
+
+// What the user is told when a chosen file did not open: the plain explanation for a library
+// written by an engine of another on-disk structure, else that it is no database.
+QString OpenFailureText(const QString& fileName) {
+    if (const auto header = store::ReadLibraryHeader(platform::ToAnsi(fileName))) {
+        try {
+            store::CheckOnDiskStructure(*header);
+        } catch (const db::Exception& error) {
+            return platform::FromAnsi(error.Message());
+        }
+    }
+    return QStringLiteral("Данный файл не является базой данных");
 }
 
 void CloseQuietly(db::Database& database) {
@@ -38,7 +55,7 @@ bool TForm2::OpenDatabase(const QString& fileName) {
     db::Database& database = CustomerData->IBDatabase1;
     try {
         database.Close();
-        database.SetDatabaseName(platform::ToAnsi(fileName));
+        database.SetDatabaseName(platform::NativeFileName(fileName));
         EnsureCredentials(database);
         database.Open();
         CustomerData->IBTransaction1.SetActive(true);
@@ -55,19 +72,18 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty())
         return;
     db::Database& database = CustomerData->IBDatabase1;
-    const QString previous = platform::FromAnsi(database.DatabaseName());
+    const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName))
+    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested())
         return;
     // The tree and the connection must agree: back to the library shown before, or nothing.
     if (!wasConnected || !OpenDatabase(previous)) {
         ClearTree();
         if (!wasConnected)
-            database.SetDatabaseName(platform::ToAnsi(previous));
+            database.SetDatabaseName(platform::NativeFileName(previous));
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
-                          QStringLiteral("Данный файл не является базой данных"),
-                          UserDialogs::Icon::None);
+                          OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);
 }
 
 void TForm2::N6Click() {

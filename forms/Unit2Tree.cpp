@@ -1,9 +1,13 @@
 // The main window's tree: loading the register and rendering a clicked entry.
 #include "Unit2.h"
 
+#include "DocumentHistory.h"
+#include "FindBar.h"
+#include "PrintZoom.h"
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
+#include "platform/TerminationSignals.h"
 #include "platform/WaitCursor.h"
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
@@ -11,6 +15,8 @@
 
 #include <QApplication>
 #include <QTreeWidget>
+
+#include <stdexcept>
 
 namespace orvelle::forms {
 
@@ -29,6 +35,9 @@ public:
     TreeViewSink& operator=(const TreeViewSink&) = delete;
 
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
+        // A termination signal stops a long load at the next entry, whatever the client does.
+        if (platform::TerminationRequested())
+            throw std::runtime_error("The program is ending");
         const QString text = platform::FromAnsi(entry->name);
         const QIcon& icon = entry->IsFolder() ? folderIcon_ : documentIcon_;
         auto* item = new RegisterTreeItem(std::move(entry), icon);
@@ -69,7 +78,13 @@ void TForm2::TreeView1Click() {
         return;
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
-    RenderHtml(text);
+    if (WebBrowser1) {
+        History1->DocumentOpened(selected);
+        FindBar1->DocumentChanged();
+        RenderHtml(text);
+        if (PrintZoom1)
+            PrintZoom1->Apply();
+    }
 }
 
 } // namespace orvelle::forms

@@ -1,6 +1,7 @@
 // The main window's browser pane: rendering, keeping links inside the document, printing.
 #include "Unit2.h"
 
+#include "DocumentHistory.h"
 #include "ErrorDisplay.h"
 #include "platform/AnsiText.h"
 #include "platform/WaitCursor.h"
@@ -89,8 +90,11 @@ bool TForm2::WebBrowser1BeforeNavigate2(const QUrl& url) {
 }
 
 void TForm2::ScrollToAnchor(const QString& url) {
-    if (WebBrowser1)
-        WebBrowser1->ScrollToAnchor(DecodeAnchor(url));
+    if (!WebBrowser1)
+        return;
+    const QString anchor = DecodeAnchor(url);
+    WebBrowser1->ScrollToAnchor(anchor);
+    History1->AnchorFollowed(anchor);
 }
 
 QString TForm2::DecodeAnchor(const QString& url) const {

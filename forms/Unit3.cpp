@@ -9,7 +9,6 @@ TCustomerData* CustomerData = nullptr;
 TCustomerData::TCustomerData(QObject* owner)
     : QObject(owner), ImageList2(resources::ImageListPictures()) {
     setObjectName("CustomerData");
-    IBDatabase1.SetDefaultTransaction(&IBTransaction1);
 }
 
 TCustomerData::~TCustomerData() {

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "ImageList.h"
-#include "db/Database.h"
-#include "db/Query.h"
-#include "db/Transaction.h"
+#include "store/Library.h"
 
 #include <QObject>
 
 namespace orvelle::forms {
 
 // The data module: the program's only link to the database and the shared image list.
-// Members are created in declaration order and destroyed in reverse: the image list, the
-// query (closed), the transaction (committed), the connection (detached).
+// The connection, the transaction and the query live in `library`, which destroys them in
+// reverse order (the query closed, the transaction committed, the connection detached)
+// after the image list.
 class TCustomerData : public QObject {
     Q_OBJECT
 
@@ -19,9 +18,10 @@ public:
     explicit TCustomerData(QObject* owner = nullptr);
     ~TCustomerData() override;
 
-    db::Database IBDatabase1;
-    db::Transaction IBTransaction1{&IBDatabase1};
-    db::Query IBQuery1{"IBQuery1", &IBDatabase1, &IBTransaction1};
+    store::Library library;
+    db::Database& IBDatabase1{library.Database()};
+    db::Transaction& IBTransaction1{library.Transaction()};
+    db::Query& IBQuery1{library.Query()};
     TImageList ImageList2;
 };
 

@@ -1,20 +1,29 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <string>
 #include <string_view>
 
 namespace orvelle::platform {
 
-// The database keeps its names and contents as single-byte Windows-1251 text. These two
-// functions convert between those bytes and QString.
+// The database keeps its names and contents as single-byte Windows-1251 text. This is the
+// program's one conversion between those bytes and QString, through Qt's own codec.
 //
-// FromAnsi maps every byte to a character (0x98, unassigned in Windows-1251, becomes U+0098,
-// as Windows itself does), so FromAnsi followed by ToAnsi gives back the same bytes.
-// ToAnsi turns every character with no Windows-1251 form into '?' (one '?' per character,
-// also for characters outside the Basic Multilingual Plane and for lone surrogates).
+// Byte 0x98 is the one byte Windows-1251 leaves undefined: it becomes U+FFFD. Every other
+// byte becomes its own character, and ToAnsi gives the same byte back.
+// A character with no Windows-1251 byte (U+FFFD and U+0098 among them, a character beyond
+// the Basic Multilingual Plane, a lone surrogate) becomes one '?' in ToAnsi; callers that
+// may not lose a character ask FirstUnencodable first.
+//
+// Throws std::runtime_error when the Qt in use has no Windows-1251 codec (a Qt built
+// without ICU).
 QString FromAnsi(std::string_view bytes);
-std::string ToAnsi(const QString& text);
+std::string ToAnsi(QStringView text);
+
+// The index in text of the first character ToAnsi would turn into '?', or -1 when every
+// character has a byte of its own.
+qsizetype FirstUnencodable(QStringView text);
 
 } // namespace orvelle::platform

@@ -15,7 +15,7 @@ QString MachineRegistry::DefaultStandInFile() {
 MachineRegistry::MachineRegistry(QString standInFile) : standInFile_(std::move(standInFile)) {}
 
 std::string InvalidDataTypeMessage(const QString& valueName) {
-    return QStringLiteral("Invalid data type for '%1'").arg(valueName).toStdString();
+    return InvalidDataTypeMessageUtf8(valueName.toStdString());
 }
 
 QString MachineRegistry::ReadString(const QString& key, const QString& valueName) const {

@@ -1,31 +1,23 @@
 #include "platform/StartupFiles.h"
 
+#include "platform/NativeFileName.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace orvelle::platform {
 
 namespace {
 
-QString DecodeNarrow(const QByteArray& bytes) {
-#ifdef _WIN32
-    return QString::fromLocal8Bit(bytes); // the ANSI code page
-#else
-    return QString::fromUtf8(bytes);
-#endif
-}
-
-QByteArray EncodeNarrow(const QString& text) {
-#ifdef _WIN32
-    return text.toLocal8Bit();
-#else
-    return text.toUtf8();
-#endif
-}
+// The longest path taken from path.ini: the most bytes a database name can hold (the client
+// library takes its length as a 16-bit number). A first line may add a byte-order mark and a CR.
+constexpr qint64 kLongestPath = 32767;
+constexpr qint64 kLongestFirstLine = kLongestPath + 3 + 1;
 
 [[noreturn]] void ThrowFileError(const QFile& file) {
     throw FileError(file.errorString().toStdString());
@@ -60,11 +52,14 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
         return result;
     }
 
+    // No more is read than a path can be: a huge file without a line break is not taken in.
     QByteArray line;
     bool endsInLf = false;
+    bool tooLong = false;
     char chunk[64 * 1024];
     for (;;) {
-        const qint64 got = file.read(chunk, sizeof chunk);
+        const qint64 room = kLongestFirstLine + 1 - line.size();
+        const qint64 got = file.read(chunk, std::min<qint64>(sizeof chunk, room));
         if (got < 0)
             ThrowFileError(file);
         if (got == 0)
@@ -76,6 +71,10 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
             break;
         }
         line.append(chunk, qsizetype(got));
+        if (line.size() > kLongestFirstLine) {
+            tooLong = true;
+            break;
+        }
     }
     file.close();
 
@@ -85,8 +84,14 @@ FirstLineResult ReadFirstLine(const QString& fileName) {
         line.chop(1);
     if (line.startsWith("\xEF\xBB\xBF"))
         line.remove(0, 3);
+    if (tooLong || line.size() > kLongestPath)
+        throw FileError(
+            QStringLiteral("The first line of %1 is longer than a path can be (%2 bytes)")
+                .arg(QFileInfo(fileName).fileName())
+                .arg(kLongestPath)
+                .toStdString());
     result.status = OpenStatus::Opened;
-    result.line = DecodeNarrow(line);
+    result.line = FromNativeFileName(std::string_view(line.constData(), std::size_t(line.size())));
     return result;
 }
 
@@ -100,11 +105,11 @@ void CreateEmptyFile(const QString& fileName) {
 }
 
 void WriteSingleLine(const QString& fileName, const QString& line) {
-    const QByteArray bytes = EncodeNarrow(line) + "\r\n";
+    const std::string bytes = NativeFileName(line) + "\r\n";
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         ThrowFileError(file);
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.flush())
         ThrowFileError(file);
     file.close();
     if (file.error() != QFileDevice::NoError)

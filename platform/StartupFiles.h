@@ -33,10 +33,10 @@ struct FirstLineResult {
     QString error; // Failed: the system's message
 };
 
-// Opens fileName for reading and reads its first line, whatever its length. The line ends
-// at LF; a CR just before that LF belongs to the ending, any other CR to the line. Blanks
-// are kept. Failing to open is reported in the result; a read error after opening throws
-// FileError.
+// Opens fileName for reading and reads its first line. The line ends at LF; a CR just before
+// that LF belongs to the ending, any other CR to the line. Blanks are kept. Failing to open is
+// reported in the result; a read error after opening, or a first line longer than a path can
+// be (32767 bytes), throws FileError, having read no more than that.
 FirstLineResult ReadFirstLine(const QString& fileName);
 
 // Creates fileName, or empties it when it exists. Throws FileError.

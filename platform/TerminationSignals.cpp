@@ -16,14 +16,21 @@ namespace orvelle::platform {
 
 void QuitOnTerminationSignals(QCoreApplication&) {}
 
+bool TerminationRequested() {
+    return false;
+}
+
 #else
 
 namespace {
 
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t requested = 0;
 
-// Only async-signal-safe work here: one byte into the pipe, read on the GUI thread.
+// Only async-signal-safe work here: the flag, and one byte into the pipe read on the GUI
+// thread.
 void OnSignal(int) {
+    requested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
@@ -46,6 +53,10 @@ void QuitOnTerminationSignals(QCoreApplication& application) {
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+bool TerminationRequested() {
+    return requested != 0;
 }
 
 #endif

@@ -42,6 +42,14 @@ QList<QPixmap> ImageListPictures() {
     return pictures;
 }
 
+QPixmap BackPicture() {
+    return Load(QStringLiteral(":/orvelle/toolbar/back.xpm"));
+}
+
+QPixmap ForwardPicture() {
+    return Load(QStringLiteral(":/orvelle/toolbar/forward.xpm"));
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
     icon.addPixmap(Load(QStringLiteral(":/orvelle/orvelle-icon.xpm")));

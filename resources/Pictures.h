@@ -27,6 +27,11 @@ inline constexpr int ImageListSize = 16; // width and height of each picture
 // Needs a QGuiApplication.
 QList<QPixmap> ImageListPictures();
 
+// The toolbar's history buttons, 16 x 16 like the image list: an arrow to the left (back) and
+// one to the right (forward). Not part of the image list.
+QPixmap BackPicture();
+QPixmap ForwardPicture();
+
 // The program icon: the 32 x 32 drawing, with 16, 48 and 64 pixel versions made from it.
 QIcon ProgramIcon();
 

@@ -5,9 +5,10 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin qt6-pdf-dev
-    libgl-dev libqt6printsupport6
+    libgl-dev libqt6printsupport6 qt6-translations-l10n
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
+    xvfb openbox x11-utils
 )
 
 missing=()

@@ -13,6 +13,13 @@ void ReplaceText(db::Query& query, std::initializer_list<const char*> lines) {
         query.SQL().Add(line);
 }
 
+void OpenContentQuery(db::Query& query, std::int32_t contentId) {
+    ReplaceText(query, {"SELECT B_DOC_CONTENTS.contents", "FROM B_DOC_CONTENTS,B_REESTR_DOC",
+                        "WHERE B_DOC_CONTENTS.ID = :paretq "});
+    query.ParamByName("paretq").SetAsInteger(contentId);
+    query.Open();
+}
+
 } // namespace
 
 void OpenChildrenQuery(db::Query& query, std::int32_t parentId) {
@@ -36,13 +43,17 @@ std::unique_ptr<TUzel> ReadRegisterEntry(db::Query& query) {
 }
 
 std::string ReadDocumentContent(db::Query& query, std::int32_t contentId) {
-    ReplaceText(query, {"SELECT B_DOC_CONTENTS.contents", "FROM B_DOC_CONTENTS,B_REESTR_DOC",
-                        "WHERE B_DOC_CONTENTS.ID = :paretq "});
-    query.ParamByName("paretq").SetAsInteger(contentId);
-    query.Open();
+    OpenContentQuery(query, contentId);
     std::string text = query.FieldByName("CONTENTS").AsString();
     query.Close();
     return text;
+}
+
+void StreamDocumentContent(db::Query& query, std::int32_t contentId,
+                           const std::function<void(const char*, std::size_t)>& sink) {
+    OpenContentQuery(query, contentId);
+    query.FieldByName("CONTENTS").StreamBlob(sink);
+    query.Close();
 }
 
 } // namespace orvelle::store

@@ -2,7 +2,9 @@
 
 #include "TUzel.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,5 +27,10 @@ std::unique_ptr<TUzel> ReadRegisterEntry(db::Query& query);
 // The stored HTML text of one content row, byte for byte; empty when there is none.
 // The query is closed again when it returns.
 std::string ReadDocumentContent(db::Query& query, std::int32_t contentId);
+
+// The same text handed to `sink` in pieces as it is read, so a document of any length
+// passes through without being held whole. The query is closed again when it returns.
+void StreamDocumentContent(db::Query& query, std::int32_t contentId,
+                           const std::function<void(const char*, std::size_t)>& sink);
 
 } // namespace orvelle::store

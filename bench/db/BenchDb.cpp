@@ -4,9 +4,7 @@
 
 #include "DirectApi.h"
 
-#include "db/Database.h"
-#include "db/Query.h"
-#include "db/Transaction.h"
+#include "store/Library.h"
 #include "kvdbuild/Register.h"
 #include "kvdbuild/Synthetic.h"
 
@@ -135,15 +133,11 @@ int Run(int childRounds, int blobRounds) {
                     std::chrono::duration<double>(Clock::now() - start).count());
     }
 
-    db::Database database;
-    db::Transaction transaction(&database);
-    db::Query query("IBQuery1", &database, &transaction);
-    database.SetDefaultTransaction(&transaction);
-    database.Params().Add("user_name=SYSDBA");
-    database.Params().Add("password=cobaltine");
-    database.SetDatabaseName(path);
-    database.Open();
-    transaction.StartTransaction();
+    store::Library library;
+    library.Open(path);
+    db::Database& database = library.Database();
+    db::Transaction& transaction = library.Transaction();
+    db::Query& query = library.Query();
 
     const bench::DirectContext direct{db::ClientLibrary::Load(), database.Handle(),
                                       transaction.Handle(),

@@ -220,11 +220,8 @@ bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
     const int entries = static_cast<int>(reg.shape.rows.size());
     // A second attachment keeps the database's page cache alive while the form's connection
     // closes and opens again between the sides.
-    db::Database keeper;
-    keeper.Params().Add("user_name=SYSDBA");
-    keeper.Params().Add("password=cobaltine");
-    keeper.SetDatabaseName(reg.path);
-    keeper.Open();
+    store::Library keeper;
+    keeper.Open(reg.path);
 
     std::uint64_t expected = 0;
     Series afterLoad;
@@ -335,20 +332,25 @@ struct FloorResult {
     double loaded = 0;     // until loadFinished
 };
 
-// The engine's own fastest path: the same document loaded from a local file by a plain view.
-FloorResult LoadFromFile(QWebEngineView& view, const std::string& file) {
-    FloorResult result;
+// Loads `url` into the plain view and waits until it is in; the seconds it took.
+double LoadAndWait(QWebEngineView& view, const QUrl& url) {
     viewer::EngineWait loaded(&view, view.page());
     QObject receiver;
     QObject::connect(view.page(), &QWebEnginePage::loadFinished, &receiver,
                      [answer = loaded.Answerer()](bool ok) { answer(ok); });
     QElapsedTimer clock;
     clock.start();
-    view.load(QUrl::fromLocalFile(QString::fromStdString(file)));
+    view.load(url);
     Require(loaded.Wait(std::chrono::minutes(2)) == viewer::EngineWait::Outcome::Answered &&
                 loaded.Value().toBool(),
-            "the engine did not load " + file);
-    result.loaded = clock.nsecsElapsed() / 1e9;
+            "the engine did not load " + url.toString().toStdString());
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// The engine's own fastest path: the same document loaded from a local file by a plain view.
+FloorResult LoadFromFile(QWebEngineView& view, const std::string& file) {
+    FloorResult result;
+    result.loaded = LoadAndWait(view, QUrl::fromLocalFile(QString::fromStdString(file)));
     const QString paint = QStringLiteral(
         "(function(){var e=performance.getEntriesByName('first-contentful-paint')[0];"
         "return e?e.startTime:-1;})()");
@@ -359,7 +361,7 @@ FloorResult LoadFromFile(QWebEngineView& view, const std::string& file) {
             break;
         Pump(20);
     }
-    view.load(QUrl(QStringLiteral("about:blank")));
+    LoadAndWait(view, QUrl(QStringLiteral("about:blank")));
     Pump(200);
     return result;
 }
@@ -483,8 +485,7 @@ int Run(int rounds) {
     forms::Form2->showMaximized();
     Pump(500);
     db::Database& database = forms::CustomerData->IBDatabase1;
-    database.Params().Add("user_name=SYSDBA");
-    database.Params().Add("password=cobaltine");
+    forms::CustomerData->library.AddCredentials();
 
     bool met = true;
     for (const BuiltRegister& reg : registers)

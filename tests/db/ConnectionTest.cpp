@@ -151,5 +151,19 @@ TEST(RealConnection, MissingFileMessageNamesTheFile) {
     }
 }
 
+TEST(RealConnection, FileNamesAreSaidToBeUtf8WhereTheyAre) {
+    Connection c(SharedDatabases::Tiny());
+    const std::string block = c.database.BuildParameterBlock();
+#ifdef _WIN32
+    EXPECT_EQ(block.find(static_cast<char>(isc_dpb_utf8_filename)), std::string::npos);
+#else
+    // Firebird 3: the flag comes last, with no value.
+    ASSERT_GE(block.size(), 2u);
+    EXPECT_EQ(block.substr(block.size() - 2), std::string({char(isc_dpb_utf8_filename), '\0'}));
+#endif
+    c.database.Open();
+    EXPECT_TRUE(c.database.Connected());
+}
+
 } // namespace
 } // namespace orvelle::dbtest

@@ -39,6 +39,8 @@ void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QStri
                                    Icon icon) {
     messages.append({caption, text, icon});
     log << QStringLiteral("message: ") + text;
+    if (onMessage)
+        onMessage();
 }
 
 CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {

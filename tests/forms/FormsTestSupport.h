@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace orvelle::viewer {
@@ -52,8 +53,9 @@ public:
 
     QList<Message> messages;
     QList<FileRequest> fileRequests;
-    QStringList answers; // taken from the front; empty text or no entry = cancel
-    QStringList log;     // "file" and "message: <text>" in the order they came
+    QStringList answers;             // taken from the front; empty text or no entry = cancel
+    QStringList log;                 // "file" and "message: <text>" in the order they came
+    std::function<void()> onMessage; // run while a message is shown, if set
 };
 
 // Makes `folder` the current directory while it lives.

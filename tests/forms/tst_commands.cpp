@@ -72,8 +72,8 @@ private slots:
         wide_ = folder_.File("wide.kvd");
         fixtures::BuildTinyRegister(tiny_);
         fixtures::BuildWideRegister(wide_, 3);
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
     }
 
     void init() { dialogs_ = std::make_unique<RecordingDialogs>(); }
@@ -150,6 +150,23 @@ private slots:
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::None);
         // The tree and the connection agree: the library shown before is back.
         QVERIFY(Connected());
+        QCOMPARE(DatabaseName(), Tiny());
+        QCOMPARE(formstest::TreeListing(), kTinyTree);
+    }
+
+    void openLibraryOfAnOlderEngineSaysHowToConvertIt() {
+        const std::string old = folder_.File("old-engine.kvd");
+        std::string bytes = fixtures::ReadFile(tiny_);
+        bytes[18] = 11; // on-disk structure 11 (Firebird 2.x)
+        fixtures::WriteFile(old, bytes);
+        StartWithTiny();
+        formstest::MainWindow window;
+        Open(QString::fromStdString(old));
+        QCOMPARE(dialogs_->messages.size(), 1);
+        const QString text = dialogs_->messages[0].text;
+        QVERIFY2(text.contains("older database engine") && text.contains("structure 11.") &&
+                     text.contains("gbak -b") && text.contains("host:path"),
+                 qPrintable(text));
         QCOMPARE(DatabaseName(), Tiny());
         QCOMPARE(formstest::TreeListing(), kTinyTree);
     }

@@ -4,6 +4,7 @@
 #include "app/StartupFailure.h"
 #include "db/Errors.h"
 #include "forms/ErrorDisplay.h"
+#include "forms/RegisterTreeItem.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "viewer/BrowserView.h"
@@ -11,13 +12,16 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -46,8 +50,8 @@ class MainWindowTest : public QObject {
 
 private slots:
     void initTestCase() {
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
         formstest::UseRegistry(folder_.File("machine.reg"), formstest::RegistryText("", false));
         dialogs_ = std::make_unique<RecordingDialogs>();
         window_ = std::make_unique<formstest::MainWindow>();
@@ -266,6 +270,60 @@ private slots:
         QVERIFY2(head.match(empty).hasMatch(), qPrintable(empty));
         QCOMPARE(head.match(empty).captured(1), QStringLiteral("EOSError"));
         QVERIFY(empty.endsWith(QStringLiteral(".\r\n\r\n")));
+    }
+
+    void treeShowsWholeNamesAndScrollsSideways() {
+        forms::TForm2& form = *forms::Form2;
+        QTreeWidget* tree = form.TreeView1;
+        // A chain eight folders deep whose last name is long and looks like markup.
+        const QString longName = QStringLiteral("<b>Раздел</b> ") + QString(120, u'ж');
+        QTreeWidgetItem* parent = nullptr;
+        for (int depth = 0; depth < 8; ++depth) {
+            auto entry = std::make_unique<store::TUzel>();
+            entry->id = depth + 1;
+            entry->ISPAPKA = 1;
+            auto* item = new forms::RegisterTreeItem(std::move(entry), QIcon());
+            item->setText(0, depth == 7 ? longName : QStringLiteral("Папка %1").arg(depth));
+            if (parent)
+                parent->addChild(item);
+            else
+                tree->addTopLevelItem(item);
+            parent = item;
+        }
+        tree->expandAll();
+        form.Splitter1->setSizes({150, form.Splitter1->width() - 152});
+        QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(tree->textElideMode(), Qt::ElideNone);
+        const QRect shown = tree->visualItemRect(parent);
+        QVERIFY2(tree->header()->sectionSize(0) >=
+                     shown.left() + tree->horizontalScrollBar()->value() +
+                         tree->fontMetrics().horizontalAdvance(longName),
+                 "the column is narrower than the name it shows");
+
+        // The whole name as the tooltip, shown as plain text.
+        QTextDocument tip;
+        tip.setHtml(parent->data(0, Qt::ToolTipRole).toString());
+        QCOMPARE(tip.toPlainText(), longName);
+        tree->clear();
+    }
+
+    void browserIsNoTabStop() {
+        forms::TForm2& form = *forms::Form2;
+        form.RenderHtml("<p><a href=\"#x\">link</a> <input id=\"x\"></p>");
+        QTRY_VERIFY(form.WebBrowser1->focusProxy());
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.TreeView1->setFocus(Qt::OtherFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), form.TreeView1);
+        for (int press = 0; press < 12; ++press) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY2(!focus ||
+                         (focus != form.WebBrowser1 && !form.WebBrowser1->isAncestorOf(focus)),
+                     qPrintable(QStringLiteral("Tab %1 moved into the browser").arg(press + 1)));
+        }
+        // A click still gives it focus.
+        QCOMPARE(form.WebBrowser1->focusProxy()->focusPolicy() & Qt::ClickFocus, Qt::ClickFocus);
     }
 };
 

@@ -219,6 +219,99 @@ private slots:
         QCOMPARE(ReadPathIni(), beside + "\r\n");
     }
 
+    void cyrillicFolderOpensByEveryRoute_data() {
+        QTest::addColumn<QString>("route");
+        for (const char* route : {"registry", "path.ini", "start-up dialog", "open command"})
+            QTest::newRow(route) << QString::fromLatin1(route);
+    }
+
+    void cyrillicFolderOpensByEveryRoute() {
+        QFETCH(QString, route);
+        const std::filesystem::path folder = folder_->Path() / u8"Мои документы" / u8"Сметы 2024";
+        std::filesystem::create_directories(folder);
+        const std::filesystem::path file = folder / u8"Библиотека норм.kvd";
+        std::filesystem::copy_file(good_, file);
+        const QString library = QString::fromStdU16String(file.u16string());
+        const std::string bytes = library.toStdString();
+
+        QStringList expectedLog;
+        if (route == QStringLiteral("registry")) {
+            RegistryPath(bytes);
+        } else if (route == QStringLiteral("path.ini")) {
+            RegistryPath(Missing());
+            WritePathIni(bytes + "\r\n");
+        } else if (route == QStringLiteral("start-up dialog")) {
+            RegistryPath(Missing());
+            dialogs_->answers << library;
+            expectedLog << QStringLiteral("message: ") + kNotFound << QStringLiteral("file");
+        } else {
+            Registry(formstest::RegistryText(""));
+        }
+        formstest::MainWindow window;
+        if (route == QStringLiteral("open command")) {
+            dialogs_->answers << library;
+            forms::Form2->N3Click();
+            expectedLog << QStringLiteral("file");
+        }
+        QCOMPARE(dialogs_->log, expectedLog);
+        QVERIFY(Connected());
+        QCOMPARE(DatabaseName(), library);
+        QCOMPARE(formstest::TreeListing(), kTinyTree);
+        if (route == QStringLiteral("start-up dialog"))
+            QCOMPARE(ReadPathIni(), bytes + "\r\n");
+    }
+
+    void missingLibraryInACyrillicFolderIsNamedReadably() {
+        const std::filesystem::path folder = folder_->Path() / u8"Сметы 2024";
+        std::filesystem::create_directories(folder);
+        const QString missing = QString::fromStdU16String((folder / u8"Нет такой.kvd").u16string());
+        RegistryPath(Missing());
+        WritePathIni(missing.toStdString() + "\r\n");
+        formstest::MainWindow window;
+        QCOMPARE(dialogs_->messages.size(), 1);
+        QVERIFY2(dialogs_->messages[0].text.contains(missing),
+                 qPrintable(dialogs_->messages[0].text));
+    }
+
+    void aChoiceIsRecordedOnlyWhenItOpened_data() {
+        QTest::addColumn<bool>("badBeside");
+        QTest::addColumn<QString>("pick"); // "good", "bad" or "" (cancel)
+        QTest::newRow("bad beside, good picked") << true << "good";
+        QTest::newRow("bad beside, cancelled") << true << "";
+        QTest::newRow("bad beside, bad picked") << true << "bad";
+        QTest::newRow("bad picked") << false << "bad";
+    }
+
+    void aChoiceIsRecordedOnlyWhenItOpened() {
+        QFETCH(bool, badBeside);
+        QFETCH(QString, pick);
+        RegistryPath(Missing());
+        const std::string bad = (folder_->Path() / "cwd" / "bad.kvd").string();
+        fixtures::WriteFile(badBeside ? bad : folder_->File("dbs/bad.kvd"), "not a database");
+        if (pick == QStringLiteral("good"))
+            dialogs_->answers << QString::fromStdString(good_);
+        else if (pick == QStringLiteral("bad"))
+            dialogs_->answers << QString::fromStdString(badBeside ? bad
+                                                                  : folder_->File("dbs/bad.kvd"));
+        formstest::MainWindow window;
+
+        // A database beside us that does not open is passed over for the user's choice.
+        QCOMPARE(dialogs_->log.mid(0, 2),
+                 (QStringList{QStringLiteral("message: ") + kNotFound, QStringLiteral("file")}));
+        if (pick == QStringLiteral("good")) {
+            QCOMPARE(dialogs_->log.size(), 2);
+            QVERIFY(Connected());
+            QCOMPARE(formstest::TreeListing(), kTinyTree);
+            QCOMPARE(ReadPathIni(), good_ + "\r\n");
+            return;
+        }
+        // A failed choice is reported, and nothing is recorded for the next start to repeat.
+        QCOMPARE(dialogs_->log.size(), pick.isEmpty() ? 2 : 3);
+        QVERIFY(!Connected());
+        QCOMPARE(forms::Form2->TreeView1->topLevelItemCount(), 0);
+        QVERIFY(!QFile::exists(PathIni()));
+    }
+
     void kvdFolderIsNoDatabase() {
         // An entry named *.kvd that is no file does not count as a database to open.
         RegistryPath(Missing());

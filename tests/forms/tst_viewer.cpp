@@ -104,8 +104,8 @@ private slots:
     void initTestCase() {
         library_ = folder_.File("library.kvd");
         BuildViewerLibrary(library_);
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdString(folder_.Path()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
         formstest::UseRegistry(folder_.File("machine.reg"),
                                formstest::RegistryText(formstest::PathValueLine(library_)));
         dialogs_ = std::make_unique<RecordingDialogs>();

@@ -94,10 +94,31 @@ TEST_F(StartupFilesTest, EmptyFileOrEmptyFirstLineGivesEmptyPath) {
     EXPECT_EQ(FirstLineOf("\n"), QString());
 }
 
-TEST_F(StartupFilesTest, FirstLineHasNoLengthLimit) {
-    const QByteArray longLine(300 * 1024, 'x');
-    EXPECT_EQ(FirstLineOf(longLine + "\r\nsecond"), QString::fromLatin1(longLine));
-    EXPECT_EQ(FirstLineOf(longLine), QString::fromLatin1(longLine));
+TEST_F(StartupFilesTest, FirstLineIsNoLongerThanAPathCanBe) {
+    // The longest name the client library takes is read whole, with a byte-order mark and CR LF.
+    const QByteArray longest(32767, 'x');
+    EXPECT_EQ(FirstLineOf("\xEF\xBB\xBF" + longest + "\r\nsecond"), QString::fromLatin1(longest));
+    EXPECT_EQ(FirstLineOf(longest), QString::fromLatin1(longest));
+
+    // One byte more is refused with a message, also when the line break comes later.
+    for (const QByteArray& bytes :
+         {QByteArray(longest + "x"), QByteArray(longest + "x\r\nsecond")}) {
+        try {
+            ReadFirstLine(WriteFile(bytes));
+            ADD_FAILURE() << "a line of " << bytes.size() << " bytes was taken for a path";
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find("path.ini"), std::string::npos) << e.what();
+        }
+    }
+
+    // A huge file without a line break is refused without being read whole: 1 GB, sparse.
+    const QString huge = WriteFile("x");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.resize(qint64(1) << 30));
+    }
+    EXPECT_THROW(ReadFirstLine(huge), FileError);
 }
 
 TEST_F(StartupFilesTest, MissingFileIsToldApartFromOtherFailures) {

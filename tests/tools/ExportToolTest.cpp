@@ -3,12 +3,26 @@
 #include "fixtures/TempDir.h"
 #include "forms/BrokenRegister.h"
 #include "kvdbuild/Cp1251.h"
+#include "kvdbuild/Register.h"
+#include "store/Library.h"
+#include "store/RegisterQueries.h"
 
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -75,6 +89,22 @@ TEST_F(ExportTool, TreeListsTheVisibleRegisterInDisplayOrder) {
     EXPECT_TRUE(run.err.isEmpty());
 }
 
+TEST_F(ExportTool, LibraryInAFolderWithCyrillicLettersAndSpaces) {
+    const std::filesystem::path folder = folder_->Path() / u8"Мои документы" / u8"Сметы 2024";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path library = folder / u8"Библиотека норм.kvd";
+    std::filesystem::copy_file(Tiny(), library);
+    const Outcome run = Export({"tree", QString::fromStdU16String(library.u16string())});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), kTinyListing.toStdString());
+
+    // A missing file there is named readably.
+    const QString missing = QString::fromStdU16String((folder / u8"Нет такой.kvd").u16string());
+    const Outcome failed = Export({"tree", missing});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(failed.err).contains(missing)) << failed.err.toStdString();
+}
+
 TEST_F(ExportTool, DocumentBytesComeOutUnchanged) {
     for (const auto& [id, contentId] : {std::pair{1, 101}, {22, 122}, {231, 1231}}) {
         const Outcome run = Export({"doc", Q(Tiny()), QString::number(id)});
@@ -109,7 +139,9 @@ TEST_F(ExportTool, UnknownOrHiddenIdIsRefused) {
 TEST_F(ExportTool, FileThatIsNoDatabase) {
     const std::string text = folder_->File("text.kvd");
     fixtures::WriteFile(text, "this is not a database\n");
-    for (const std::string& file : {text, folder_->File("missing.kvd")}) {
+    const std::string truncated = folder_->File("truncated.kvd");
+    fixtures::WriteFile(truncated, fixtures::ReadFile(Tiny()).substr(0, 3 * 8192));
+    for (const std::string& file : {text, folder_->File("missing.kvd"), truncated}) {
         for (const QStringList& arguments :
              {QStringList{"tree", Q(file)}, QStringList{"doc", Q(file), "1"}}) {
             const Outcome run = Export(arguments);
@@ -150,6 +182,126 @@ TEST_F(ExportTool, WrongArgumentsShowTheUsage) {
         EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(QByteArray("usage:")));
+    }
+}
+
+// Makes a file one nobody may write while it lives: mode 0444 and, where this process may set
+// it, the file system's immutable flag, which stops root too.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_read |
+                                                std::filesystem::perms::group_read |
+                                                std::filesystem::perms::others_read);
+        immutable_ = SetImmutable(true);
+    }
+    ~ReadOnlyFile() {
+        if (immutable_)
+            SetImmutable(false);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+    }
+
+private:
+    bool SetImmutable(bool on) {
+#ifndef __linux__
+        (void)on;
+        return false;
+#else
+        const int fd = open(path_.c_str(), O_RDONLY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        close(fd);
+        return done;
+#endif
+    }
+    std::string path_;
+    bool immutable_ = false;
+};
+
+TEST_F(ExportTool, LibraryFileIsOnlyEverRead) {
+    const std::string file = folder_->File("vendor.kvd");
+    fixtures::BuildTinyRegister(file);
+    const std::string before = fixtures::ReadFile(file);
+    auto expectListing = [&](const char* when) {
+        const Outcome run = Export({"tree", Q(file)});
+        EXPECT_EQ(run.exitCode, 0) << when << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out.toStdString(), kTinyListing.toStdString()) << when;
+        EXPECT_TRUE(fixtures::ReadFile(file) == before) << when << ": the library was written";
+    };
+    expectListing("a session");
+    const Outcome doc = Export({"doc", Q(file), "231"});
+    EXPECT_EQ(doc.out.toStdString(), fixtures::TinyContents().at(1231));
+    {
+        // Another reader, in this process, keeps the library open meanwhile.
+        store::Library reader;
+        reader.Open(file);
+        expectListing("beside another reader");
+        EXPECT_EQ(store::ReadDocumentContent(reader.Query(), 1231),
+                  fixtures::TinyContents().at(1231));
+    }
+    {
+        const ReadOnlyFile readOnly(file);
+        expectListing("read-only");
+    }
+    EXPECT_TRUE(fixtures::ReadFile(file) == before);
+}
+
+// A copy of the tiny library whose header names an older on-disk structure.
+TEST_F(ExportTool, LibraryOfAnOlderEngineIsExplained) {
+    for (const int major : {10, 11}) {
+        const std::string file = folder_->File("old-" + std::to_string(major) + ".kvd");
+        std::string bytes = fixtures::ReadFile(Tiny());
+        bytes[18] = static_cast<char>(major); // the version's low byte; the high byte keeps 0x80
+        fixtures::WriteFile(file, bytes);
+        const Outcome run = Export({"tree", Q(file)});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.out.isEmpty());
+        const std::string err = run.err.toStdString();
+        EXPECT_NE(err.find("older database engine"), std::string::npos) << err;
+        EXPECT_NE(err.find("structure " + std::to_string(major) + "."), std::string::npos) << err;
+        EXPECT_NE(err.find("gbak -b"), std::string::npos) << err;
+        EXPECT_NE(err.find("host:path"), std::string::npos) << err;
+        EXPECT_TRUE(fixtures::ReadFile(file) == bytes);
+    }
+}
+
+// Ids stored as 64-bit numbers: one beyond 32 bits must never wrap into another entry's id
+// (4294967301 into 5, 4294967397 into 101).
+TEST_F(ExportTool, WideIdsAreRefusedNotWrapped) {
+    struct Case {
+        const char* wideRow;
+        QStringList arguments;
+        const char* named;
+    };
+    const Case cases[] = {
+        {"0, 4294967301, 1, 'F big', 2, 6, 1, 1", {"tree"}, "4294967301"},
+        {"0, 7, 0, 'D big', 3, 4294967397, 0, 1", {"doc", "7"}, "4294967397"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string file = folder_->File("bigint-" + std::to_string(n++) + ".kvd");
+        auto builder = kvdbuild::KvdBuilder::Create(file);
+        builder.Execute("CREATE TABLE B_REESTR_DOC (IDPARENT BIGINT, ID BIGINT, CHILDCOUNT "
+                        "INTEGER, NAME VARCHAR(255), ORDERVIEW INTEGER, IDCONTENTS BIGINT, "
+                        "ISPAPKA INTEGER, NEEDSHOW INTEGER)");
+        builder.Execute("CREATE TABLE B_DOC_CONTENTS (ID BIGINT, CONTENTS BLOB SUB_TYPE TEXT)");
+        builder.Execute("INSERT INTO B_REESTR_DOC VALUES (0, 5, 1, 'F 5', 1, 5, 1, 1)");
+        builder.Execute("INSERT INTO B_REESTR_DOC VALUES (5, 51, 0, 'D 51', 1, 51, 0, 1)");
+        builder.Execute("INSERT INTO B_REESTR_DOC VALUES (" + std::string(c.wideRow) + ")");
+        builder.Execute("INSERT INTO B_DOC_CONTENTS VALUES (101, 'another entry')");
+        builder.Close();
+        QStringList arguments = c.arguments;
+        arguments.insert(1, Q(file));
+        const Outcome run = Export(arguments);
+        EXPECT_EQ(run.exitCode, 1) << c.named;
+        EXPECT_FALSE(run.out.contains(QByteArray("another entry"))) << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(QByteArray("big"))) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(QByteArray(c.named))) << run.err.toStdString();
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <array>
 #include <stdexcept>
 #include <string>
 
@@ -18,11 +17,6 @@ public:
 // conversion the viewer reads them back with.
 class Cp1251Encoder {
 public:
-    Cp1251Encoder();
-
-    // Whether the character has a Windows-1251 byte of its own.
-    bool Representable(char16_t ch) const { return representable_[ch]; }
-
     // Every character must have a byte; throws EncodingError naming the first one that has
     // none. Used for register names, which are plain text.
     std::string EncodeStrict(const QString& text);
@@ -30,9 +24,6 @@ public:
     // HTML text: a character without a byte (₽, emoji, ...) becomes a numeric character
     // reference, so the page still shows it.
     std::string EncodeHtml(const QString& text);
-
-private:
-    std::array<bool, 0x10000> representable_{};
 };
 
 } // namespace orvelle::demolibrary

@@ -3,16 +3,16 @@
 //   orvelle-export tree FILE           the tree as the viewer loads it
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
 #include "RegisterListing.h"
-#include "db/Database.h"
 #include "db/Errors.h"
-#include "db/Query.h"
-#include "db/Transaction.h"
 #include "platform/AnsiText.h"
+#include "store/Library.h"
+#include "platform/NativeFileName.h"
 #include "store/RegisterQueries.h"
 
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <string_view>
 
 #ifdef _WIN32
@@ -33,33 +33,19 @@ int Usage() {
     return ExitFailure;
 }
 
-// The components connected exactly as the viewer connects them.
-struct Library {
-    db::Database database;
-    db::Transaction transaction{&database};
-    db::Query query{"IBQuery1", &database, &transaction};
-
-    explicit Library(const std::string& file) {
-        database.SetDefaultTransaction(&transaction);
-        database.SetDatabaseName(file);
-        database.Params().Add("user_name=SYSDBA");
-        database.Params().Add("password=cobaltine");
-        database.Open();
-        transaction.SetActive(true);
-    }
-};
-
 void PrintError(const std::exception& error) {
     const auto* dbError = dynamic_cast<const db::Exception*>(&error);
-    std::cerr << (dbError ? platform::FromAnsi(dbError->Message()).toStdString() : error.what())
+    std::cerr << (dbError ? platform::FromClientMessage(dbError->Message()).toStdString()
+                          : error.what())
               << '\n';
 }
 
 int Tree(const std::string& file) {
     exporter::RegisterListing listing;
     try {
-        Library library(file);
-        store::WalkRegister(library.query, 0, nullptr, listing);
+        store::Library library;
+        library.Open(file);
+        store::WalkRegister(library.Query(), 0, nullptr, listing);
     } catch (const std::exception& error) {
         listing.Print(std::cout);
         std::cout.flush();
@@ -78,21 +64,32 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
         return ExitUnknownId;
     }
     try {
-        Library library(file);
+        store::Library library;
+        library.Open(file);
         exporter::RegisterListing listing;
-        store::WalkRegister(library.query, 0, nullptr, listing);
+        store::WalkRegister(library.Query(), 0, nullptr, listing);
         const store::TUzel* entry = listing.Find(id);
         if (!entry) {
             std::cerr << "no register entry with id " << id << " in the tree\n";
             return ExitUnknownId;
         }
-        const std::string content = store::ReadDocumentContent(library.query, entry->idCONTENTS);
-        if (utf8)
-            std::cout << platform::FromAnsi(content).toStdString();
-        else
-            std::cout.write(content.data(), static_cast<std::streamsize>(content.size()));
+        // Streamed: a document of any length goes out without being held whole. Windows-1251
+        // is one byte per character, so each piece converts on its own.
+        store::StreamDocumentContent(
+            library.Query(), entry->idCONTENTS, [utf8](const char* bytes, std::size_t size) {
+                if (utf8)
+                    std::cout << platform::FromAnsi(std::string(bytes, size)).toStdString();
+                else
+                    std::cout.write(bytes, static_cast<std::streamsize>(size));
+                if (!std::cout)
+                    throw std::runtime_error("cannot write the document to the standard output");
+            });
         std::cout.flush();
-        return std::cout ? 0 : ExitFailure;
+        if (!std::cout) {
+            std::cerr << "cannot write the document to the standard output\n";
+            return ExitFailure;
+        }
+        return 0;
     } catch (const std::exception& error) {
         PrintError(error);
         return ExitFailure;
@@ -103,6 +100,7 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
 
 int main(int argc, char* argv[]) {
     std::ios::sync_with_stdio(false);
+    platform::UseSystemCharacterSet(); // file names reach the client as the system spells them
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // documents go out byte for byte
 #endif
