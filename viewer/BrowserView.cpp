@@ -97,16 +97,17 @@ GuardedPage* BrowserView::NewPage(bool load) {
 }
 
 void BrowserView::PrepareSpare() {
-    if (!spare_ || !spare_->HoldsDocument() || spare_->Written()) {
-        delete spare_.data();
-        spare_ = NewPage();
-    }
+    if (spare_ && !spare_->Written() && !spare_->ProcessEnded())
+        return; // ready, or on its way
+    delete spare_.data();
+    spare_ = NewPage();
 }
 
 GuardedPage* BrowserView::PageForWrite() {
-    if (shown_ && !shown_->Written() && (shown_->HoldsDocument() || !spare_))
+    if (shown_ && !shown_->Written() && !shown_->ProcessEnded() &&
+        (shown_->HoldsDocument() || !spare_))
         return shown_;
-    if (spare_ && !spare_->Written()) {
+    if (spare_ && !spare_->Written() && !spare_->ProcessEnded()) {
         GuardedPage* page = spare_;
         spare_ = nullptr;
         return page;

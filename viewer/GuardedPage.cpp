@@ -26,8 +26,10 @@ GuardedPage::GuardedPage(QWebEngineProfile* profile, NavigationCheck check, QObj
             emit DocumentReady();
         }
     });
-    connect(this, &QWebEnginePage::renderProcessTerminated, this,
-            [this] { holdsDocument_ = false; }); // the document went with the process
+    connect(this, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        holdsDocument_ = false; // the document went with the process
+        processEnded_ = true;
+    });
 }
 
 void GuardedPage::LoadEmptyDocument() {

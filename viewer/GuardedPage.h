@@ -51,6 +51,7 @@ public:
     void LoadEmptyDocument();
     bool HoldsDocument() const { return holdsDocument_; }
     bool LoadStarted() const { return loadStarted_; }
+    bool ProcessEnded() const { return processEnded_; }
     bool Written() const { return written_; }
     // A document of its own is written into it, which needs `memory` bytes to show.
     void MarkWritten(qint64 memory) {
@@ -73,6 +74,7 @@ private:
     NavigationCheck check_;
     bool holdsDocument_ = false;
     bool loadStarted_ = false;
+    bool processEnded_ = false;
     bool written_ = false;
     qint64 documentMemory_ = 0;
     QString stopReason_;
