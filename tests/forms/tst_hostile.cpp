@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebEnginePage>
 
 #include <memory>
 #include <vector>
@@ -225,6 +226,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&Form()));
         View().SetMemoryLimit(kTestMemoryLimit);
         QVERIFY(dialogs_->messages.isEmpty());
+
+        // The listener does hear the engine: a plain page (not the viewer's) asking for a remote
+        // host reaches it through the proxy.
+        QWebEnginePage plain;
+        plain.load(QUrl(QStringLiteral("http://example.com/probe")));
+        QTRY_VERIFY_WITH_TIMEOUT(listener->Requests().join(u' ').contains(u"example.com/probe"),
+                                 20000);
     }
 
     void vectors_data() {
