@@ -184,6 +184,11 @@ void TForm2::BuildPanes() {
                 ShowErrorDisplay(
                     std::make_exception_ptr(std::runtime_error(message.toStdString())));
             });
+    connect(
+        WebBrowser1, &viewer::BrowserView::DocumentStopped, this, [this](const QString& message) {
+            SetStatusPanelText(0, QString());
+            ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
+        });
     browserLayout->addWidget(WebBrowser1);
     // The view makes its drawing surface now, before the window first shows (an empty script
     // starts the page without navigating): one made once the window is on screen has Qt re-create
@@ -214,6 +219,7 @@ void TForm2::BuildStatusBar() {
         statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         statusPanels_[i]->setGeometry(left, 0, widths[i], 19);
         statusPanels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusPanels_[i]->setTextFormat(Qt::PlainText); // names come from documents
         left += widths[i];
     }
     strip->setMinimumHeight(19);

@@ -107,6 +107,10 @@ public:
     void LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem);
     QString DecodeAnchor(const QString& url) const;
 
+    // Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
+    // status panel 0 as soon as it is on screen.
+    void RenderHtml(const std::string& html);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -125,12 +129,9 @@ private:
 
     QLabel* statusPanels_[3] = {};
     bool secondClickOfDouble_ = false;
+    bool scrollUnderWay_ = false; // a refused link's scroll (or its message) is under way
     std::unique_ptr<viewer::DocumentPrinter> printer_;
 };
-
-// Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
-// status panel 0 of the main window.
-void RenderHtml(const std::string& html, viewer::BrowserView& browser);
 
 // The process-wide main window; null until start-up creates it.
 extern TForm2* Form2;

@@ -8,10 +8,10 @@
 #include "Unit3.h"
 #include "platform/AnsiText.h"
 #include "platform/TerminationSignals.h"
+#include "platform/WaitCursor.h"
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
-#include "viewer/WaitCursor.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -60,7 +60,7 @@ private:
 } // namespace
 
 void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem) {
-    viewer::WaitCursor wait;
+    platform::WaitCursor wait;
     TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
     store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
 }
@@ -81,7 +81,7 @@ void TForm2::TreeView1Click() {
     if (WebBrowser1) {
         History1->DocumentOpened(selected);
         FindBar1->DocumentChanged();
-        RenderHtml(text, *WebBrowser1);
+        RenderHtml(text);
         if (PrintZoom1)
             PrintZoom1->Apply();
     }

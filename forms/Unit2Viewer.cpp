@@ -4,15 +4,15 @@
 #include "DocumentHistory.h"
 #include "ErrorDisplay.h"
 #include "platform/AnsiText.h"
+#include "platform/WaitCursor.h"
 #include "viewer/BrowserError.h"
 #include "viewer/BrowserView.h"
 #include "viewer/DecodeAnchor.h"
 #include "viewer/DocumentPrinter.h"
-#include "viewer/WaitCursor.h"
 
+#include <QScopeGuard>
 #include <QUrl>
-
-#include <chrono>
+#include <QWebEnginePage>
 
 namespace orvelle::forms {
 
@@ -20,45 +20,46 @@ bool DocumentLoading = false;
 
 namespace {
 
-// How long the first render waits for the browser's empty document.
-constexpr std::chrono::seconds FirstDocumentLimit{10};
-
 // The largest document the browser pane is given. A 20 MB document needs about 2 GB while
 // the engine takes it in; far larger ones would exhaust the machine rather than display.
 constexpr std::size_t LargestDocument = std::size_t{64} << 20;
 
 } // namespace
 
-void RenderHtml(const std::string& html, viewer::BrowserView& browser) {
+void TForm2::RenderHtml(const std::string& html) {
     if (html.size() > LargestDocument)
         throw viewer::BrowserError(
             QStringLiteral("The document is too large to display: %1 MB (the limit is %2 MB)")
                 .arg(html.size() >> 20)
                 .arg(LargestDocument >> 20));
-    QPointer<viewer::BrowserView> view(&browser);
-    const viewer::BrowserView::Ticket ticket = browser.BeginRender();
-    const viewer::WaitCursor busy(Qt::BusyCursor); // the document can be read while it arrives
+    if (!WebBrowser1)
+        return;
+    QPointer<TForm2> self(this);
+    QPointer<viewer::BrowserView> view(WebBrowser1);
+    const viewer::BrowserView::Ticket ticket = view->BeginRender();
+    const platform::WaitCursor busy(Qt::BusyCursor); // the document can be read while it arrives
     DocumentLoading = true;
     try {
-        if (!browser.HasDocument())
-            browser.NavigateToBlank();
-        if (!browser.WaitForDocument(FirstDocumentLimit)) {
-            if (!view)
-                return; // the window went away while we waited
-            throw viewer::BrowserError(
-                QStringLiteral("The browser did not open a document within %1 seconds")
-                    .arg(FirstDocumentLimit.count()));
-        }
-        const std::optional<QString> name = browser.WriteDocument(ticket, platform::FromAnsi(html));
+        // The name shows as soon as the document (or its first part) is on screen.
+        const auto shown = [this, self](const QString& name) {
+            if (self)
+                SetStatusPanelText(0, name);
+        };
+        const std::optional<QString> name =
+            view->WriteDocument(ticket, platform::FromAnsi(html), shown);
         if (!name)
             return; // a newer click took over: the status and the flag are its business
-        if (Form2)
-            Form2->SetStatusPanelText(0, *name);
+        if (self)
+            SetStatusPanelText(0, *name);
         DocumentLoading = false;
     } catch (...) {
-        // A failed render must not leave every later link free to lead away.
-        if (view && view->IsCurrent(ticket))
+        // A failed render must not leave every later link free to lead away, nor a name
+        // that is not what the view shows.
+        if (view && view->IsCurrent(ticket)) {
             DocumentLoading = false;
+            if (self)
+                SetStatusPanelText(0, view->HasDocument() ? view->page()->title() : QString());
+        }
         throw;
     }
 }
@@ -68,9 +69,22 @@ bool TForm2::WebBrowser1BeforeNavigate2(const QUrl& url) {
         return true;
     const QString address = url.toString();
     SetStatusPanelText(1, address);
-    // Scroll once the browser has its answer; a missing anchor goes to the error display.
+    // Scroll once the browser has its answer; a missing anchor goes to the error display. A
+    // storm of refused navigations gives one scroll at a time and one message at a time: what
+    // comes while one is under way is dropped.
+    if (scrollUnderWay_)
+        return false;
+    scrollUnderWay_ = true;
     QMetaObject::invokeMethod(
-        this, [this, address] { Guarded([this, address] { ScrollToAnchor(address); }); },
+        this,
+        [this, address] {
+            QPointer<TForm2> self(this);
+            const auto done = qScopeGuard([self] {
+                if (self)
+                    self->scrollUnderWay_ = false;
+            });
+            Guarded([this, address] { ScrollToAnchor(address); });
+        },
         Qt::QueuedConnection);
     return false;
 }

@@ -17,6 +17,7 @@ public:
                      Icon icon) override {
         QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
                         text, QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText); // messages quote documents and file names
         box.exec();
     }
 };

@@ -1,21 +1,17 @@
 #include "BrowserView.h"
 
 #include "BrowserError.h"
+#include "ContentProfile.h"
 #include "DocumentScripts.h"
+#include "EngineWait.h"
 #include "GuardedPage.h"
+#include "PageProcess.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QPointer>
 #include <QScopeGuard>
-#include <QTimer>
 #include <QVariantMap>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
-
-#include <memory>
 
 namespace orvelle::viewer {
 
@@ -25,169 +21,231 @@ namespace {
 
 constexpr auto kScrollLimit = 5000ms;
 constexpr auto kPollInterval = 15ms;
+// Bringing up a page with its empty document takes well under a second; a machine that cannot
+// do it in this time has a problem of its own.
+constexpr auto kPageLimit = 60000ms;
+constexpr auto kMemoryCheckInterval = 500ms;
+// What the engine needs for a document over its empty page: about 65 bytes per character
+// (1.34 GB for 20 million), with room to spare.
+constexpr qint64 kMemoryPerCharacter = 80;
 
-std::chrono::milliseconds WriteLimit(qsizetype characters) {
-    return 10000ms + std::chrono::milliseconds(characters / 250); // 4 s per million characters
-}
-
-// Processes events until `done` says so, `limit` passes or `guard` is destroyed.
-template <typename Done>
-void Pump(QObject* guard, std::chrono::milliseconds limit, Done done, QEventLoop& loop) {
-    if (done())
-        return;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(guard, &QObject::destroyed, &loop, &QEventLoop::quit);
-    timer.start(limit);
-    loop.exec(QEventLoop::AllEvents);
-}
-
-BrowserError WriteTimedOut(std::chrono::milliseconds limit) {
-    return BrowserError(
-        QStringLiteral("The browser did not finish writing the document within %1 s")
-            .arg(limit.count() / 1000));
-}
-
-BrowserError PageProcessEnded() {
+BrowserError PageProcessEnded(const GuardedPage* page) {
+    if (page && !page->StopReason().isEmpty())
+        return BrowserError(page->StopReason());
     return BrowserError(QStringLiteral("The browser's page process ended while the document "
                                        "was being written; click the entry again to show it"));
+}
+
+bool IsInline(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return scheme == u"about" || scheme == u"data" || scheme == u"blob";
 }
 
 } // namespace
 
 BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
-    page_ = new GuardedPage(QWebEngineProfile::defaultProfile(), this);
-    setPage(page_);
-    page_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    memoryWatch_.setInterval(kMemoryCheckInterval);
+    connect(&memoryWatch_, &QTimer::timeout, this, &BrowserView::WatchMemory);
+    memoryWatch_.start();
+    // A page of our own from the start: page() never falls back to the default profile. It
+    // loads its empty document when the first render or NavigateToBlank asks for it.
+    Show(NewPage(false));
+}
 
+BrowserView::~BrowserView() {
+    // The pages go before the view that shows them.
+    memoryWatch_.stop();
+    delete spare_.data();
+}
+
+void BrowserView::SetNavigationHandler(NavigationHandler handler) {
+    handler_ = std::move(handler);
+}
+
+bool BrowserView::HasDocument() const {
+    return shown_ && shown_->HoldsDocument();
+}
+
+GuardedPage* BrowserView::NewPage(bool load) {
+    auto* page = new GuardedPage(
+        ContentProfile(),
+        [this](const QWebEnginePage* from, const QUrl& url, bool isMainFrame, NavigationKind kind) {
+            return Decide(from, url, isMainFrame, kind);
+        },
+        this);
     QWebEngineScript frames;
     frames.setName(QStringLiteral("orvelle-frame-link-base"));
     frames.setInjectionPoint(QWebEngineScript::DocumentReady);
     frames.setWorldId(QWebEngineScript::ApplicationWorld);
     frames.setRunsOnSubFrames(true);
     frames.setSourceCode(scripts::FrameLinkBase());
-    page_->scripts().insert(frames);
-
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        // Refused navigations end in loadFinished(false); the document stays as it was.
-        if (ok && !hasDocument_) {
-            hasDocument_ = true;
+    page->scripts().insert(frames);
+    QWebEngineScript peers;
+    peers.setName(QStringLiteral("orvelle-no-peer-connections"));
+    peers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    peers.setWorldId(QWebEngineScript::MainWorld);
+    peers.setRunsOnSubFrames(true);
+    peers.setSourceCode(scripts::NoPeerConnections());
+    page->scripts().insert(peers);
+    connect(page, &GuardedPage::DocumentReady, this, [this, page] {
+        if (page == shown_)
             emit DocumentReady();
-        }
     });
-    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
-                // The document went with the process; the next render starts a new one.
-                hasDocument_ = false;
-                ++pageProcessEnds_;
-            });
+    if (load)
+        page->LoadEmptyDocument();
+    return page;
 }
 
-BrowserView::~BrowserView() = default;
+void BrowserView::PrepareSpare() {
+    if (spare_ && !spare_->Written() && !spare_->ProcessEnded())
+        return; // ready, or on its way
+    delete spare_.data();
+    spare_ = NewPage();
+}
 
-void BrowserView::SetNavigationHandler(NavigationHandler handler) {
-    handler_ = std::move(handler);
+GuardedPage* BrowserView::PageForWrite() {
+    if (shown_ && !shown_->Written() && !shown_->ProcessEnded() &&
+        (shown_->HoldsDocument() || !spare_))
+        return shown_;
+    if (spare_ && !spare_->Written() && !spare_->ProcessEnded()) {
+        GuardedPage* page = spare_;
+        spare_ = nullptr;
+        return page;
+    }
+    return NewPage();
+}
+
+void BrowserView::Show(GuardedPage* page) {
+    if (page == shown_)
+        return;
+    GuardedPage* former = shown_;
+    if (former)
+        page->setZoomFactor(former->zoomFactor());
+    setPage(page);
+    shown_ = page;
+    if (former) {
+        // Its scripts, timers and frames end with it; its process too, at once, whatever its
+        // document does (a page stuck in a loop would not end by itself), unless another page
+        // shares it.
+        const qint64 pid = former->renderProcessPid();
+        former->disconnect(this);
+        former->deleteLater();
+        const bool shared = pid == page->renderProcessPid() ||
+                            (spare_ && spare_ != former && pid == spare_->renderProcessPid());
+        if (pid > 0 && !shared)
+            pageprocess::End(pid);
+    }
+    emit PageReplaced(page);
 }
 
 void BrowserView::NavigateToBlank() {
-    page_->load(QUrl(QStringLiteral("about:blank")));
+    if (shown_ && !shown_->Written()) {
+        if (!shown_->LoadStarted())
+            shown_->LoadEmptyDocument();
+        return;
+    }
+    Show(NewPage());
 }
 
 bool BrowserView::WaitForDocument(std::chrono::milliseconds limit) {
-    if (hasDocument_)
+    if (HasDocument())
         return true;
     QPointer<BrowserView> self(this);
-    QEventLoop loop;
-    connect(this, &BrowserView::DocumentReady, &loop, &QEventLoop::quit);
-    Pump(
-        this, limit, [] { return false; }, loop);
-    return self && hasDocument_;
+    EngineWait wait(this, nullptr);
+    wait.EndOn(this, &BrowserView::DocumentReady);
+    wait.Wait(limit);
+    return self && HasDocument();
 }
 
 BrowserView::Ticket BrowserView::BeginRender() {
-    return ++generation_;
+    ++generation_;
+    emit RenderClaimed();
+    return generation_;
 }
 
-BrowserView::ScriptOutcome BrowserView::RunAndWait(const QString& script,
-                                                   std::chrono::milliseconds limit) {
-    // The state outlives this call: the answer may come after a time-out, or never.
-    struct Shared {
-        ScriptOutcome outcome;
-        QEventLoop* loop = nullptr;
-    };
-    auto shared = std::make_shared<Shared>();
-    QPointer<BrowserView> self(this);
-    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                         [shared](const QVariant& result) {
-                             shared->outcome.finished = true;
-                             shared->outcome.result = result;
-                             if (shared->loop)
-                                 shared->loop->quit();
-                         });
-    QEventLoop loop;
-    shared->loop = &loop;
-    // A script whose page process dies never answers: stop waiting for it then.
-    const unsigned ends = pageProcessEnds_;
-    connect(page_, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
-    Pump(
-        this, limit, [&] { return shared->outcome.finished; }, loop);
-    shared->loop = nullptr;
-    ScriptOutcome outcome = shared->outcome;
-    outcome.viewGone = !self;
-    outcome.pageProcessEnded = self && pageProcessEnds_ != ends && !outcome.finished;
-    return outcome;
-}
-
-std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& html) {
+std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& html,
+                                                  const ShownHandler& onShown) {
     if (!IsCurrent(ticket))
         return std::nullopt;
-    if (!hasDocument_)
-        throw BrowserError(QStringLiteral("The browser holds no document to write into"));
-
     QPointer<BrowserView> self(this);
-    const auto limit = WriteLimit(html.size());
-    QElapsedTimer clock;
-    clock.start();
-    const ScriptOutcome outcome = RunAndWait(scripts::WriteDocument(html, ticket), limit);
-    if (outcome.viewGone || !self || !IsCurrent(ticket))
-        return std::nullopt;
-    if (outcome.pageProcessEnded)
-        throw PageProcessEnded();
-    if (!outcome.finished)
-        throw WriteTimedOut(limit);
-    const QVariantMap answer = outcome.result.toMap();
-    if (!answer.contains(QStringLiteral("name")) && !answer.contains(QStringLiteral("pending")))
-        throw BrowserError(QStringLiteral("The browser could not write the document"));
-    emit DocumentShown();
+    QPointer<GuardedPage> page = PageForWrite();
+    const auto fresh = qScopeGuard([self] {
+        if (self)
+            self->PrepareSpare(); // the next document's page, while this one is read
+    });
+
+    if (!page->HoldsDocument()) {
+        if (!page->LoadStarted())
+            page->LoadEmptyDocument();
+        EngineWait ready(this, page);
+        ready.EndOn(page.data(), &GuardedPage::DocumentReady);
+        ready.EndOn(this, &BrowserView::RenderClaimed);
+        ready.Wait(kPageLimit);
+        if (!self || !IsCurrent(ticket)) {
+            if (page && page != shown_)
+                page->deleteLater();
+            return std::nullopt;
+        }
+        if (!page || !page->HoldsDocument()) {
+            if (page && page != shown_)
+                page->deleteLater();
+            throw BrowserError(QStringLiteral("The browser did not open a document within %1 s")
+                                   .arg(kPageLimit.count() / 1000));
+        }
+    }
+    Show(page);
+    page->MarkWritten(kMemoryPerCharacter * html.size());
+    writing_ = page;
+    const auto doneWriting = qScopeGuard([this, self, page] {
+        if (self && writing_ == page)
+            writing_ = nullptr;
+    });
+
+    EngineWait write(this, page);
+    write.EndOn(this, &BrowserView::RenderClaimed);
+    page->runJavaScript(scripts::WriteDocument(html, ticket), QWebEngineScript::ApplicationWorld,
+                        write.Answerer());
+    const auto outcome = write.Wait(EngineWait::kNoDeadline);
     if (!self || !IsCurrent(ticket))
         return std::nullopt;
-    if (answer.contains(QStringLiteral("name")))
+    if (outcome == EngineWait::Outcome::PageProcessEnded)
+        throw PageProcessEnded(page);
+    const QVariantMap answer = write.Value().toMap();
+    if (!answer.contains(QStringLiteral("name")))
+        throw BrowserError(QStringLiteral("The browser could not write the document"));
+    emit DocumentShown();
+    if (self && IsCurrent(ticket) && onShown)
+        onShown(answer.value(QStringLiteral("name")).toString());
+    if (!self || !IsCurrent(ticket))
+        return std::nullopt;
+    if (!answer.contains(QStringLiteral("pending")))
         return answer.value(QStringLiteral("name")).toString();
+    // The rest goes in a script of its own, written once a frame has shown the first part.
+    page->runJavaScript(scripts::WriteRest(html, ticket), QWebEngineScript::ApplicationWorld);
 
-    // The first part is on screen; wait for the rest. Until it is in, links in the part shown
-    // lead nowhere: nothing may take the reader away from a document still arriving.
+    // The first part is on screen; wait for the rest. Nothing may take the reader away from a
+    // document still arriving; the page itself follows the last in-document link clicked.
     pendingWrite_ = ticket;
     const auto clearPending = qScopeGuard([this, self, ticket] {
         if (self && pendingWrite_ == ticket)
             pendingWrite_ = 0;
     });
     for (;;) {
-        const auto left = limit - std::chrono::milliseconds(clock.elapsed());
-        if (left <= 0ms)
-            throw WriteTimedOut(limit);
-        const ScriptOutcome poll = RunAndWait(scripts::WrittenDocumentName(ticket), left);
-        if (poll.viewGone || !self || !IsCurrent(ticket))
+        EngineWait poll(this, page);
+        poll.EndOn(this, &BrowserView::RenderClaimed);
+        page->runJavaScript(scripts::WrittenDocumentName(ticket),
+                            QWebEngineScript::ApplicationWorld, poll.Answerer());
+        const auto polled = poll.Wait(EngineWait::kNoDeadline);
+        if (!self || !IsCurrent(ticket))
             return std::nullopt;
-        if (poll.pageProcessEnded)
-            throw PageProcessEnded();
-        if (!poll.finished)
-            throw WriteTimedOut(limit);
-        if (poll.result.typeId() == QMetaType::QString)
-            return poll.result.toString();
-        QEventLoop pause;
-        Pump(
-            this, kPollInterval, [] { return false; }, pause);
+        if (polled == EngineWait::Outcome::PageProcessEnded)
+            throw PageProcessEnded(page);
+        if (poll.Value().typeId() == QMetaType::QString) {
+            return poll.Value().toString();
+        }
+        EngineWait pause(this, page);
+        pause.EndOn(this, &BrowserView::RenderClaimed);
+        pause.Wait(kPollInterval);
         if (!self || !IsCurrent(ticket))
             return std::nullopt;
     }
@@ -198,47 +256,77 @@ std::optional<QString> BrowserView::WriteDocument(const QString& html) {
 }
 
 void BrowserView::ScrollToAnchor(const QString& anchor) {
-    const ScriptOutcome outcome = RunAndWait(scripts::ScrollToAnchor(anchor), kScrollLimit);
-    if (outcome.viewGone)
+    QPointer<BrowserView> self(this);
+    const Evaluation outcome = Evaluate(shown_, scripts::ScrollToAnchor(anchor), kScrollLimit);
+    if (!self)
         return;
-    if (!outcome.finished)
+    if (!outcome.Answered())
         throw BrowserError(
             QStringLiteral("The browser did not answer while scrolling to \"%1\"").arg(anchor));
-    if (!outcome.result.toBool())
+    if (!outcome.value.toBool())
         throw BrowserError(QStringLiteral("The document has no element named \"%1\"").arg(anchor));
 }
 
-bool BrowserView::AskHandler(const QUrl& url, bool isMainFrame, bool newWindow) {
+bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMainFrame,
+                         NavigationKind kind) {
+    if (from != shown_)
+        return false; // a page on its way out
+    const bool newWindow = kind == NavigationKind::NewWindow;
+    if (!isMainFrame && kind == NavigationKind::Script)
+        return IsInline(url); // frames the document or its scripts load: quiet
+    const bool inDocument = isMainFrame && !newWindow && scripts::IsInDocumentLink(url);
     if (pendingWrite_ != 0)
-        return false; // a document is still arriving: stay on it
-    if (!handler_)
-        return !newWindow;
-    const QUrl shown = scripts::ShownUrl(url);
-    bool allowed = false;
-    try {
-        allowed = handler_(shown);
-    } catch (const std::exception& e) {
-        const QString message = QString::fromUtf8(e.what());
-        QMetaObject::invokeMethod(
-            this, [this, message] { emit NavigationHandlerFailed(message); }, Qt::QueuedConnection);
-        return false;
-    } catch (...) {
-        QMetaObject::invokeMethod(
-            this, [this] { emit NavigationHandlerFailed(QStringLiteral("Unknown error")); },
-            Qt::QueuedConnection);
-        return false;
+        return false; // a document still arriving: stay on it (its links are held in the page)
+    bool allowed = !newWindow;
+    if (handler_) {
+        const QUrl shown = scripts::ShownUrl(url);
+        try {
+            allowed = handler_(shown);
+        } catch (const std::exception& e) {
+            const QString message = QString::fromUtf8(e.what());
+            QMetaObject::invokeMethod(
+                this, [this, message] { emit NavigationHandlerFailed(message); },
+                Qt::QueuedConnection);
+            return false;
+        } catch (...) {
+            QMetaObject::invokeMethod(
+                this, [this] { emit NavigationHandlerFailed(QStringLiteral("Unknown error")); },
+                Qt::QueuedConnection);
+            return false;
+        }
     }
-    if (newWindow)
+    if (!allowed || newWindow)
         return false;
-    if (allowed && isMainFrame && scripts::IsInDocumentLink(url)) {
+    if (inDocument) {
         // Let through means: move to the anchor inside this document, as the link meant,
         // rather than to the made-up address it resolves to.
-        page_->runJavaScript(QStringLiteral("location.hash=%1")
-                                 .arg(scripts::JsStringLiteral(url.fragment(QUrl::FullyEncoded))),
-                             QWebEngineScript::ApplicationWorld);
+        shown_->runJavaScript(scripts::MoveToAnchor(url.fragment(QUrl::FullyEncoded)),
+                              QWebEngineScript::ApplicationWorld);
         return false;
     }
-    return allowed;
+    // Frames written with the document load their inline content; nothing leaves for an
+    // address of its own, the top document least of all.
+    return !isMainFrame && IsInline(url);
+}
+
+void BrowserView::WatchMemory() {
+    for (GuardedPage* page : {shown_.data(), spare_.data()}) {
+        if (!page)
+            continue;
+        const qint64 pid = page->renderProcessPid();
+        const qint64 bytes = pageprocess::ResidentBytes(pid);
+        const qint64 limit = memoryLimit_ + page->DocumentMemory();
+        if (bytes <= limit)
+            continue;
+        const QString reason =
+            QStringLiteral("The document used more than %1 MB of memory and was stopped")
+                .arg(limit >> 20);
+        page->SetStopReason(reason);
+        if (!pageprocess::End(pid))
+            continue;
+        if (page == shown_ && page != writing_)
+            emit DocumentStopped(reason); // else the render waiting on it reports it
+    }
 }
 
 } // namespace orvelle::viewer

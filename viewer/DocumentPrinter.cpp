@@ -2,12 +2,12 @@
 
 #include "BrowserError.h"
 #include "BrowserView.h"
-#include "WaitCursor.h"
+#include "platform/WaitCursor.h"
 
-#include <QEventLoop>
+#include "EngineWait.h"
+
 #include <QFile>
 #include <QPrinterInfo>
-#include <QTimer>
 
 #include <memory>
 
@@ -16,22 +16,10 @@ namespace orvelle::viewer {
 namespace {
 
 // Printing runs in the engine and answers later; a job that never answers ends here.
-constexpr int kPrintLimitMs = 300000;
+constexpr std::chrono::milliseconds kPrintLimit{300000};
 
 bool IsPdfFile(const QPrinter& printer) {
     return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
-}
-
-// Waits in a local loop until `done`, the limit, or the view going away.
-void WaitFor(QObject* view, QEventLoop& loop, const bool& done) {
-    if (done)
-        return;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
-    limit.start(kPrintLimitMs);
-    loop.exec();
 }
 
 // Marks a print job under way for as long as it lives.
@@ -99,62 +87,49 @@ void DocumentPrinter::PrintTo(QPrinter& printer) {
     Rasterise(printer);
 }
 
+// What a print job's wait came to, as a message, or nothing when it succeeded.
+static void RequirePrinted(EngineWait::Outcome outcome) {
+    switch (outcome) {
+    case EngineWait::Outcome::Answered:
+        return;
+    case EngineWait::Outcome::GuardGone:
+        throw BrowserError(QStringLiteral("The browser was closed while printing"));
+    case EngineWait::Outcome::PageProcessEnded:
+        throw BrowserError(QStringLiteral("The browser's page process ended while printing"));
+    default:
+        throw BrowserError(QStringLiteral("The document was not printed within %1 s")
+                               .arg(kPrintLimit.count() / 1000));
+    }
+}
+
 QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
     RequireDocument();
     Busy busy(printing_);
-    WaitCursor wait;
-    struct Shared {
-        bool done = false;
-        QByteArray pdf;
-        QEventLoop* loop = nullptr;
-    };
-    auto shared = std::make_shared<Shared>();
-    QEventLoop loop;
-    shared->loop = &loop;
-    view_->page()->printToPdf(
-        [shared](const QByteArray& pdf) {
-            shared->done = true;
-            shared->pdf = pdf;
-            if (shared->loop)
-                shared->loop->quit();
-        },
-        layout);
-    WaitFor(view_.data(), loop, shared->done);
-    shared->loop = nullptr;
-    if (!shared->done) {
-        if (!view_)
-            throw BrowserError(QStringLiteral("The browser was closed while printing"));
-        throw BrowserError(
-            QStringLiteral("The document was not printed within %1 s").arg(kPrintLimitMs / 1000));
-    }
-    if (shared->pdf.isEmpty())
+    platform::WaitCursor wait;
+    QWebEnginePage* page = view_->page();
+    EngineWait printed(view_.data(), page);
+    const auto answer = printed.Answerer();
+    page->printToPdf([answer](const QByteArray& pdf) { answer(pdf); }, layout);
+    RequirePrinted(printed.Wait(kPrintLimit));
+    const QByteArray pdf = printed.Value().toByteArray();
+    if (pdf.isEmpty())
         throw BrowserError(QStringLiteral("The document could not be printed"));
-    return shared->pdf;
+    return pdf;
 }
 
 void DocumentPrinter::Rasterise(QPrinter& printer) {
     Busy busy(printing_);
-    WaitCursor wait;
+    platform::WaitCursor wait;
     if (printer.resolution() > kResolution)
         printer.setResolution(kResolution);
     BrowserView* view = view_.data();
-    bool finished = false;
-    bool success = false;
-    QEventLoop loop;
-    QObject::connect(view, &QWebEngineView::printFinished, &loop, [&](bool ok) {
-        finished = true;
-        success = ok;
-        loop.quit();
-    });
+    EngineWait printed(view, view->page());
+    QObject receiver;
+    QObject::connect(view, &QWebEngineView::printFinished, &receiver,
+                     [answer = printed.Answerer()](bool ok) { answer(ok); });
     view->print(&printer);
-    WaitFor(view, loop, finished);
-    if (!finished) {
-        if (!view_)
-            throw BrowserError(QStringLiteral("The browser was closed while printing"));
-        throw BrowserError(
-            QStringLiteral("The document was not printed within %1 s").arg(kPrintLimitMs / 1000));
-    }
-    if (!success)
+    RequirePrinted(printed.Wait(kPrintLimit));
+    if (!printed.Value().toBool())
         throw BrowserError(QStringLiteral("The document could not be printed"));
 }
 

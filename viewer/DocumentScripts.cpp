@@ -1,16 +1,33 @@
 #include "DocumentScripts.h"
 
+#include <QFile>
+
+// Q_INIT_RESOURCE must be used outside any namespace; it keeps the compiled-in scripts in a
+// program that links this library statically.
+static void LoadScriptResources() {
+    Q_INIT_RESOURCE(scripts);
+}
+
 namespace orvelle::viewer::scripts {
 
 namespace {
 
-// Puts <base href=kLinkBase> first in the head of `d`, ahead of any base of the document's own
-// (the first base with an address is the one that counts).
-QString InsertBaseFunction() {
-    return QStringLiteral("function(d){var h=d.head||d.documentElement;if(!h)return;"
-                          "var b=d.createElement('base');b.href=%1;"
-                          "h.insertBefore(b,h.firstChild);}")
-        .arg(JsStringLiteral(QString::fromLatin1(kLinkBase)));
+// The text of one of the script files.
+QString Source(const char* file) {
+    static const bool loaded = (LoadScriptResources(), true);
+    Q_UNUSED(loaded);
+    QFile source(QStringLiteral(":/orvelle/viewer/") + QLatin1String(file));
+    if (!source.open(QIODevice::ReadOnly))
+        qFatal("The viewer's script %s is missing from the program", file);
+    return QString::fromUtf8(source.readAll());
+}
+
+// A call of the script `source` with `arguments` (a JSON object).
+QString Call(const QString& source, QStringView arguments) {
+    QString call;
+    call.reserve(source.size() + arguments.size() + 4);
+    call.append(u'(').append(source).append(u")(").append(arguments).append(u')');
+    return call;
 }
 
 const QString& LinkBase() {
@@ -60,52 +77,73 @@ QString JsStringLiteral(const QString& text) {
     return out;
 }
 
-QString WriteDocument(const QString& html, quint64 render) {
+namespace {
+
+// Where a long document is cut: after kFirstPartCharacters, keeping a surrogate pair together.
+qsizetype FirstPartEnd(const QString& html) {
     qsizetype cut = html.size() > kFirstPartCharacters ? kFirstPartCharacters : html.size();
     if (cut < html.size() && html.at(cut - 1).isHighSurrogate())
-        --cut; // keep a surrogate pair together
-    QString script;
-    script.reserve(html.size() + html.size() / 8 + 1024);
-    script.append(u"(function(first,rest,render){var d=document,w=window;"
-                  "function finish(){if(w.__orvelleRender!==render)return;"
-                  "if(rest)d.write(rest);d.close();(");
-    script.append(InsertBaseFunction());
-    // A new document starts at its top, whatever the former one was scrolled to.
-    script.append(u")(d);w.scrollTo(0,0);"
-                  "w.__orvelleWritten={render:render,name:d.title||d.URL};}"
-                  "w.__orvelleRender=render;w.__orvelleWritten=null;d.open();d.write(first);"
-                  "if(!rest){finish();return {name:w.__orvelleWritten.name};}"
-                  "w.scrollTo(0,0);"
-                  // Let a frame show the first part, then write the rest.
-                  "var started=false;function go(){if(!started){started=true;finish();}}"
-                  "requestAnimationFrame(function(){setTimeout(go,0);});setTimeout(go,100);"
-                  "return {pending:true};})(");
-    script.append(JsStringLiteral(html.left(cut)));
-    script.append(u',');
-    script.append(JsStringLiteral(html.mid(cut)));
-    script.append(u',');
-    script.append(QString::number(render));
-    script.append(u')');
-    return script;
+        --cut;
+    return cut;
+}
+
+} // namespace
+
+QString WriteDocument(const QString& html, quint64 render) {
+    static const QString source = Source("write-document.js");
+    const qsizetype cut = FirstPartEnd(html);
+    QString arguments;
+    arguments.reserve(cut + cut / 8 + 128);
+    arguments.append(u"{\"first\":")
+        .append(JsStringLiteral(html.left(cut)))
+        .append(u",\"more\":")
+        .append(cut < html.size() ? u"true" : u"false")
+        .append(u",\"render\":")
+        .append(QString::number(render))
+        .append(u",\"base\":")
+        .append(JsStringLiteral(LinkBase()))
+        .append(u'}');
+    return Call(source, arguments);
+}
+
+QString WriteRest(const QString& html, quint64 render) {
+    static const QString source = Source("write-rest.js");
+    const qsizetype cut = FirstPartEnd(html);
+    if (cut >= html.size())
+        return {};
+    QString arguments;
+    arguments.reserve(html.size() - cut + (html.size() - cut) / 8 + 64);
+    arguments.append(u"{\"rest\":")
+        .append(JsStringLiteral(html.mid(cut)))
+        .append(u",\"render\":")
+        .append(QString::number(render))
+        .append(u'}');
+    return Call(source, arguments);
 }
 
 QString WrittenDocumentName(quint64 render) {
-    return QStringLiteral("(function(r){var x=window.__orvelleWritten;"
-                          "return x&&x.render===r?x.name:null;})(%1)")
-        .arg(render);
+    static const QString source = Source("written-name.js");
+    return Call(source, QStringLiteral("{\"render\":%1}").arg(render));
 }
 
 QString ScrollToAnchor(const QString& anchor) {
-    return QStringLiteral(
-               "(function(a){if(!a)return false;var d=document;var e=d.getElementById(a);"
-               "var n=d.getElementsByName(a)[0]||null;"
-               "if(e&&n&&(e.compareDocumentPosition(n)&Node.DOCUMENT_POSITION_PRECEDING))e=n;"
-               "e=e||n;if(!e)return false;e.scrollIntoView(true);return true;})(%1)")
-        .arg(JsStringLiteral(anchor));
+    static const QString source = Source("scroll-to-anchor.js");
+    return Call(source, QStringLiteral("{\"anchor\":%1}").arg(JsStringLiteral(anchor)));
 }
 
 QString FrameLinkBase() {
-    return QStringLiteral("if(window.top!==window){(%1)(document);}").arg(InsertBaseFunction());
+    static const QString source = Source("frame-link-base.js");
+    return Call(source, QStringLiteral("{\"base\":%1}").arg(JsStringLiteral(LinkBase())));
+}
+
+QString MoveToAnchor(const QString& fragment) {
+    static const QString source = Source("move-to-anchor.js");
+    return Call(source, QStringLiteral("{\"fragment\":%1}").arg(JsStringLiteral(fragment)));
+}
+
+QString NoPeerConnections() {
+    static const QString source = Source("no-peer-connections.js");
+    return source;
 }
 
 QUrl ShownUrl(const QUrl& url) {

@@ -5,7 +5,9 @@
 
 // The scripts the browser host runs inside the page (always in the application's own script
 // world, so the document's scripts can neither see nor replace them), and the address trick
-// that makes in-document links visible to the navigation check.
+// that makes in-document links visible to the navigation check. The scripts themselves are
+// readable files in viewer/scripts/, compiled in as resources; each is a function that takes
+// one argument, an object written here as JSON.
 //
 // A link to "#x" inside a written document is a same-document navigation, which the engine
 // never announces. Every written document therefore gets a <base> pointing at an address of
@@ -16,7 +18,8 @@ namespace orvelle::viewer::scripts {
 
 inline constexpr char kLinkBase[] = "http://orvelle.invalid/doc/";
 
-// `text` as a JavaScript string literal, quotes included; safe for any UTF-16 content.
+// `text` as a JSON string, quotes included, which is also a JavaScript string literal; safe for
+// any UTF-16 content.
 QString JsStringLiteral(const QString& text);
 
 // Documents longer than this are written in two parts: the first part is shown at once, the rest
@@ -26,10 +29,13 @@ inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
 
 // Replaces the document's content with `html` (open, write, close), puts the link base in and
 // scrolls to the top. A short document is written at once and the script evaluates to
-// {name: <its title, or its address when it has none>}. A long one evaluates to {pending: true}
-// after its first part; WrittenDocumentName(render) then tells when the rest is in. A later
-// WriteDocument (another render) stops a pending rest from being written.
+// {name: <its title, or its address when it has none>}. Of a long one only the first part is
+// written; the script evaluates to {pending: true, name: <the same, as far as the first part
+// tells>} and WriteRest(html, render) brings the rest; WrittenDocumentName(render) then tells
+// when it is in. A later WriteDocument (another render) stops a pending rest from being written.
 QString WriteDocument(const QString& html, quint64 render);
+// The rest of a long document after WriteDocument(html, render); empty for a short one.
+QString WriteRest(const QString& html, quint64 render);
 
 // Evaluates to the name of the document written by WriteDocument(..., render) once all of it
 // is in, or to null while it is not.
@@ -42,6 +48,14 @@ QString ScrollToAnchor(const QString& anchor);
 // Run in every frame below the top one when its document is ready: gives the frame the link
 // base too, so links inside frames are announced as well.
 QString FrameLinkBase();
+
+// Moves to the anchor `fragment` (percent-encoded) inside the document: its address gets the
+// fragment and the view scrolls to the element it names.
+QString MoveToAnchor(const QString& fragment);
+
+// Run in every frame of a document before its own scripts, in its own world: takes away
+// WebRTC's peer connections.
+QString NoPeerConnections();
 
 // The address a person should see for `url`: addresses under kLinkBase map back onto the
 // document's own ("about:blank#x", "about:other.htm"); any other address is returned as is.

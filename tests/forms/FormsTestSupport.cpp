@@ -5,12 +5,11 @@
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "viewer/BrowserView.h"
+#include "viewer/EngineWait.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
@@ -139,18 +138,8 @@ bool AnyExpanded() {
 }
 
 QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
-    bool done = false;
-    QVariant value;
-    QEventLoop loop;
-    view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
-        value = v;
-        done = true;
-        loop.quit();
-    });
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if (!done)
-        loop.exec();
-    return done ? value : QVariant(QStringLiteral("<no answer>"));
+    const auto result = orvelle::viewer::Evaluate(view.page(), script, std::chrono::seconds(30));
+    return result.Answered() ? result.value : QVariant(QStringLiteral("<no answer>"));
 }
 
 void Pump(int ms) {

@@ -40,8 +40,24 @@ std::string LinksPage() {
 void BuildLinksLibrary(const std::string& path) {
     auto builder = kvdbuild::KvdBuilder::Create(path);
     kvdbuild::CreateRegisterTables(builder, true);
-    kvdbuild::AddRegisterRows(builder,
-                              {{0, 1, 0, "Links", 1, 101, 0, 1}, {0, 2, 0, "Big", 2, 102, 0, 1}});
+    kvdbuild::AddRegisterRows(builder, {{0, 1, 0, "Links", 1, 101, 0, 1},
+                                        {0, 2, 0, "Big", 2, 102, 0, 1},
+                                        {0, 3, 0, "Contents", 3, 103, 0, 1},
+                                        {0, 4, 0, "Slow", 4, 104, 0, 1}});
+    // A long document with a table of contents at its top: a link into its far end.
+    std::string contents = "<html><head><title>Contents</title></head><body style=\"margin:0\">"
+                           "<a id=\"toc\" href=\"#far\" style=\"display:block;height:300px\">"
+                           "to the end</a>";
+    for (int i = 0; i < 40000; ++i)
+        contents += "<p>" + std::string(90, 'x') + "</p>";
+    kvdbuild::AddContent(builder, 103,
+                         contents + "<h2 id=\"far\">far</h2><div style=\"height:3000px\"></div>"
+                                    "</body></html>");
+    // A document the engine takes longer to write than any fixed limit would allow.
+    kvdbuild::AddContent(builder, 104,
+                         "<html><head><title>Slow</title></head><body><p id=\"mark\">slow</p>"
+                         "<script>var t=Date.now();while(Date.now()-t<12000);</script>"
+                         "</body></html>");
     kvdbuild::AddContent(builder, 101, LinksPage());
     std::string big = "<html><body>";
     for (int i = 0; i < 80000; ++i)
@@ -134,20 +150,60 @@ private slots:
     // The page's process dies while a long document is written: the failure is shown, the flag
     // is down again, and links of the next document are refused as before.
     void linksAfterAFailedRender() {
-        const qint64 pid = View().page()->renderProcessPid();
-        QVERIFY(pid > 0);
-        QTimer::singleShot(30, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+        // Each document comes in a page of its own: end the process of the one being written.
+        qint64 pid = 0;
+        const auto killer =
+            connect(&View(), &viewer::BrowserView::PageReplaced, [&pid](QWebEnginePage* page) {
+                pid = page->renderProcessPid();
+                QTimer::singleShot(30, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+            });
         ClickEntry(2);
+        disconnect(killer);
+        QVERIFY(pid > 0);
         QCOMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
         QVERIFY(!forms::DocumentLoading);
         dialogs_->messages.clear();
+
+        QCOMPARE(forms::Form2->StatusPanelText(0), QString()); // as empty as the view
 
         ClickEntry(1);
         QCOMPARE(Mark(), QStringLiteral("links"));
         QCOMPARE(forms::Form2->StatusPanelText(0), QStringLiteral("Links"));
         ClickSectionLinkAndExpectItRefused();
         QVERIFY(dialogs_->messages.isEmpty());
+    }
+
+    // A table-of-contents link clicked while the rest of a long document arrives is followed
+    // once the rest is in; the name shows as soon as the top is on screen.
+    void linkClickedWhileTheDocumentArrives() {
+        QString nameWhenShown;
+        const auto clicker =
+            connect(&View(), &viewer::BrowserView::DocumentShown, this, [this, &nameWhenShown] {
+                QTimer::singleShot(0, this, [this, &nameWhenShown] {
+                    nameWhenShown = forms::Form2->StatusPanelText(0);
+                    QTest::mouseClick(View().focusProxy(), Qt::LeftButton, {}, QPoint(100, 100));
+                });
+            });
+        ClickEntry(3);
+        disconnect(clicker);
+        QCOMPARE(nameWhenShown, QStringLiteral("Contents"));
+        QTRY_VERIFY(ScrollY() > 1000);
+        QTRY_VERIFY(
+            qAbs(formstest::Eval(View(), QStringLiteral("Math.round(document."
+                                                        "getElementById('far').getBoundingClient"
+                                                        "Rect().top)"))
+                     .toInt()) <= 1);
+        QVERIFY(dialogs_->messages.isEmpty());
+    }
+
+    // A slow machine is not an error: the write is waited for while the page process lives.
+    void slowWriteIsWaitedFor() {
+        ClickEntry(4);
+        QVERIFY2(dialogs_->messages.isEmpty(), qPrintable(dialogs_->messages.value(0).text));
+        QCOMPARE(Mark(), QStringLiteral("slow"));
+        QCOMPARE(forms::Form2->StatusPanelText(0), QStringLiteral("Slow"));
+        QVERIFY(!forms::DocumentLoading);
     }
 
     void cleanupTestCase() {

@@ -309,7 +309,7 @@ private slots:
 
     void browserIsNoTabStop() {
         forms::TForm2& form = *forms::Form2;
-        forms::RenderHtml("<p><a href=\"#x\">link</a> <input id=\"x\"></p>", *form.WebBrowser1);
+        form.RenderHtml("<p><a href=\"#x\">link</a> <input id=\"x\"></p>");
         QTRY_VERIFY(form.WebBrowser1->focusProxy());
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));

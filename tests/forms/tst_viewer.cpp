@@ -277,7 +277,7 @@ private slots:
         const QString status = Form().StatusPanelText(0);
         const std::string huge((std::size_t{64} << 20) + 1, 'x');
         try {
-            forms::RenderHtml(huge, View());
+            Form().RenderHtml(huge);
             QFAIL("expected a refusal");
         } catch (const std::exception& e) {
             QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("too large")));

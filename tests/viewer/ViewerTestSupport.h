@@ -1,13 +1,11 @@
 #pragma once
 
 #include "viewer/BrowserView.h"
+#include "viewer/EngineWait.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPoint>
 #include <QString>
 #include <QTest>
-#include <QTimer>
 #include <QVariant>
 #include <QWebEnginePage>
 
@@ -15,19 +13,11 @@
 // clicking at an element, building big documents.
 namespace viewertest {
 
+// Runs `script` in the page's own script world and waits for its value.
 inline QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
-    bool done = false;
-    QVariant value;
-    QEventLoop loop;
-    view.page()->runJavaScript(script, [&](const QVariant& v) {
-        value = v;
-        done = true;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (!done)
-        loop.exec();
-    return done ? value : QVariant(QStringLiteral("<no answer>"));
+    const auto result = orvelle::viewer::Evaluate(view.page(), script, std::chrono::seconds(10),
+                                                  QWebEngineScript::MainWorld);
+    return result.Answered() ? result.value : QVariant(QStringLiteral("<no answer>"));
 }
 
 // The centre of the element `expression` (a script expression giving an element), in view

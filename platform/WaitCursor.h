@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-namespace orvelle::viewer {
+namespace orvelle::platform {
 
 // The application's cursor shows `shape` for as long as this lives.
 class WaitCursor {
@@ -15,4 +15,4 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-} // namespace orvelle::viewer
+} // namespace orvelle::platform

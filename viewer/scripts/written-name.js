@@ -1,0 +1,7 @@
+// The name of the document written by the render args.render once all of it is in, else null.
+//
+// args: {render}
+(function (args) {
+    var written = window.__orvelleWritten;
+    return written && written.render === args.render ? written.name : null;
+})
