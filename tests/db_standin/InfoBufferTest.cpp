@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -15,6 +16,12 @@ struct InfoCase {
     unsigned char item;
     std::optional<std::int64_t> value;
 };
+
+// Named in test listings by what it asks and expects, not by its bytes.
+void PrintTo(const InfoCase& c, std::ostream* out) {
+    *out << "item " << int(c.item) << " of " << c.bytes.size() << " bytes -> "
+         << (c.value ? std::to_string(*c.value) : std::string("none"));
+}
 
 class InfoBuffer : public ::testing::TestWithParam<InfoCase> {};
 
