@@ -102,6 +102,8 @@ QString WriteDocument(const QString& html, quint64 render) {
         .append(QString::number(render))
         .append(u",\"base\":")
         .append(JsStringLiteral(LinkBase()))
+        .append(u",\"peers\":")
+        .append(JsStringLiteral(NoPeerConnections()))
         .append(u'}');
     return Call(source, arguments);
 }

@@ -99,6 +99,11 @@ std::vector<Vector> Vectors() {
          "'turn:127.0.0.1:{P}?transport=tcp',username:'u',credential:'c'}]});"
          "pc.createDataChannel('d');pc.createOffer().then(function(o){"
          "return pc.setLocalDescription(o)})}catch(e){}</script>"},
+        {"WebRTC from a frame of the markup by index",
+         "<iframe></iframe><script>try{var pc=new window[0].RTCPeerConnection({iceServers:[{urls:"
+         "'turn:127.0.0.1:{P}?transport=tcp',username:'u',credential:'c'}]});"
+         "pc.createDataChannel('d');pc.createOffer().then(function(o){"
+         "return pc.setLocalDescription(o)})}catch(e){}</script>"},
         {"WebRTC from a new frame",
          "<script>try{var f=document.body.appendChild(document.createElement('iframe'));"
          "var pc=new f.contentWindow.RTCPeerConnection({iceServers:[{urls:"

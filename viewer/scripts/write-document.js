@@ -1,11 +1,12 @@
 // Writes a stored document into the page's empty document, in the application's own script world.
 //
-// args: {first, more, render, base}
+// args: {first, more, render, base, peers}
 //   first  - the text to write at once (all of a short document)
 //   more   - true when a rest follows; `write-rest.js` brings it, so that this script stays
 //            small and the first part is on screen before the rest has even arrived
 //   render - the number of this render; a later render stops a pending rest
 //   base   - the link base put first in the head, so that in-document links are announced
+//   peers  - the source of `no-peer-connections.js`, for the frames of the document's markup
 //
 // Evaluates to {name} when all of it is written (name: the title, else the address), or to
 // {pending: true, name} after the first part; `written-name.js` then tells when the rest is in.
@@ -76,10 +77,34 @@
         w.__orvelleWritten = {render: args.render, name: nameOf()};
     }
 
+    // A frame in the document's own markup gets its empty first document in the middle of this
+    // write, where none of the program's page scripts runs, and an inline script of the
+    // document could reach it by index before anything else could strip it. The engine loads
+    // such a frame at once, as the parser inserts it: strip its window then, with a script
+    // element, which runs in the frame's own world.
+    function stripFrame(event) {
+        var frame = event.target;
+        if (!frame || !/^(IFRAME|FRAME|OBJECT)$/.test(frame.nodeName))
+            return;
+        try {
+            var fd = frame.contentDocument;
+            var root = fd && (fd.documentElement || fd.body);
+            if (!root)
+                return;
+            var script = fd.createElement('script');
+            script.textContent = args.peers;
+            root.appendChild(script);
+            script.remove();
+        } catch (e) {
+            // a frame of another origin: its own document creation strips it
+        }
+    }
+
     w.__orvelleRender = args.render;
     w.__orvelleWritten = null;
     w.__orvelleFinish = null;
     d.open();
+    d.addEventListener('load', stripFrame, true); // after open(), which drops listeners
     d.write(args.first);
     if (!args.more) {
         finish('');
