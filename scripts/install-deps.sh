@@ -8,6 +8,7 @@ packages=(
     libgl-dev libqt6printsupport6
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
+    libxapian-dev libgumbo-dev xapian-omega
 )
 
 missing=()
