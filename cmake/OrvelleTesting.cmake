@@ -4,12 +4,14 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 include(GoogleTest)
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), and a private runtime directory so Qt stays quiet.
+# root in CI), a private runtime directory so Qt stays quiet, and a private cache folder for
+# the search indexes the main window builds.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
-    "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime")
+    "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/test-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 

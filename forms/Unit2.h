@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@ class QMenu;
 class QMenuBar;
 class QSplitter;
 class QStatusBar;
+class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
@@ -27,6 +29,8 @@ class DocumentPrinter;
 } // namespace orvelle::viewer
 
 namespace orvelle::forms {
+
+class SearchPanel;
 
 // Up from the start of a render until it completes; while it is up the browser may
 // navigate, otherwise every navigation is cancelled.
@@ -64,6 +68,8 @@ public:
     QToolButton* ToolButton11 = nullptr;
     QToolButton* ToolButton12 = nullptr;
     QAction* N10 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // "Содержание" (the tree) and "Поиск"
+    SearchPanel* SearchPanel1 = nullptr;
 
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
     QString StatusPanelText(int panel) const;
@@ -87,6 +93,8 @@ public:
     // and everything below them.
     void LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem);
     QString DecodeAnchor(const QString& url) const;
+    // Selects the entry in the tree, shows it as a click would and highlights `matches`.
+    void OpenSearchHit(std::int32_t id, const QStringList& matches);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +107,7 @@ private:
     void BuildToolbars();
     void BuildPanes();
     void BuildStatusBar();
+    void BuildSearch();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     void ScrollToAnchor(const QString& url);
