@@ -8,6 +8,12 @@
 
 #include <chrono>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace orvelle::search {
 
 BackgroundBuilder::BackgroundBuilder(std::string databaseName, QString indexFolder, QObject* parent)
@@ -40,6 +46,10 @@ void BackgroundBuilder::Cancel() {
 }
 
 void BackgroundBuilder::Run() {
+#ifdef __linux__
+    // Below the window's thread, so a busy machine gives the window its turn first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
     using Clock = std::chrono::steady_clock;
     auto lastReport = Clock::now() - std::chrono::seconds(1);
     const auto progress = [this, &lastReport](int done, int total) {

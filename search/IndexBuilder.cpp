@@ -19,6 +19,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kCommitInterval = std::chrono::seconds(2);
 constexpr auto kLockWait = std::chrono::seconds(10);
 
+// The index is a cache that can always be made again: commits are not forced to the disk. A
+// damaged index is found when it is next opened, and rebuilt.
+constexpr int kWriteFlags = Xapian::DB_NO_SYNC;
+
 struct Cancelled {};
 
 // Opens the index for writing, starting afresh when it was made by another schema. Another
@@ -28,10 +32,11 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
     const auto deadline = Clock::now() + kLockWait;
     for (;;) {
         try {
-            Xapian::WritableDatabase index(folder, Xapian::DB_CREATE_OR_OPEN);
+            Xapian::WritableDatabase index(folder, Xapian::DB_CREATE_OR_OPEN | kWriteFlags);
             if (index.get_metadata(kMetaVersion) != kSchemaVersion) {
                 index.close();
-                index = Xapian::WritableDatabase(folder, Xapian::DB_CREATE_OR_OVERWRITE);
+                index =
+                    Xapian::WritableDatabase(folder, Xapian::DB_CREATE_OR_OVERWRITE | kWriteFlags);
                 index.set_metadata(kMetaVersion, kSchemaVersion);
             }
             return index;
@@ -43,7 +48,7 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         } catch (const Xapian::DatabaseCorruptError&) {
             // A damaged index is rebuilt; anything else is reported.
-            Xapian::WritableDatabase index(folder, Xapian::DB_CREATE_OR_OVERWRITE);
+            Xapian::WritableDatabase index(folder, Xapian::DB_CREATE_OR_OVERWRITE | kWriteFlags);
             index.set_metadata(kMetaVersion, kSchemaVersion);
             return index;
         }

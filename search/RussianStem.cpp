@@ -1,27 +1,39 @@
 #include "RussianStem.h"
 
-#include <QString>
-
 namespace orvelle::search {
 
 namespace {
 
-bool IsRussianVowel(QChar c) {
-    return QStringLiteral("аеиоуыэюяё").contains(c);
+// The code point of the two-byte UTF-8 sequence ending at `end` (exclusive), or 0.
+char32_t CyrillicBefore(const std::string& text, std::size_t end) {
+    if (end < 2)
+        return 0;
+    const auto lead = static_cast<unsigned char>(text[end - 2]);
+    const auto trail = static_cast<unsigned char>(text[end - 1]);
+    if ((lead & 0xE0) != 0xC0 || (trail & 0xC0) != 0x80)
+        return 0;
+    return static_cast<char32_t>(((lead & 0x1F) << 6) | (trail & 0x3F));
+}
+
+bool IsRussianConsonant(char32_t c) {
+    static const std::u32string vowels = U"аеиоуыэюяёьъй";
+    return c >= U'а' && c <= U'я' && vowels.find(c) == std::u32string::npos;
 }
 
 class FleetingVowelStem final : public Xapian::StemImplementation {
 public:
     std::string operator()(const std::string& word) override {
         std::string stem = snowball_(word);
-        QString text = QString::fromStdString(stem);
-        const qsizetype n = text.size();
-        // At least four letters stay, the last before the vowel a consonant.
-        if (n >= 6 && !IsRussianVowel(text[n - 3]) && text[n - 3].isLetter() &&
-            (text.endsWith(QStringLiteral("ок")) || text.endsWith(QStringLiteral("ек")) ||
-             text.endsWith(QStringLiteral("ец")))) {
-            text.remove(n - 2, 1);
-            stem = text.toStdString();
+        // Six letters or more ending in a consonant and «ок», «ек» or «ец».
+        const std::size_t n = stem.size();
+        if (n < 12)
+            return stem;
+        const char32_t last = CyrillicBefore(stem, n);
+        const char32_t vowel = CyrillicBefore(stem, n - 2);
+        const char32_t before = CyrillicBefore(stem, n - 4);
+        if ((last == U'к' && (vowel == U'о' || vowel == U'е')) || (last == U'ц' && vowel == U'е')) {
+            if (IsRussianConsonant(before))
+                stem.erase(n - 4, 2);
         }
         return stem;
     }
