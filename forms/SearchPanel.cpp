@@ -61,6 +61,7 @@ SearchPanel::SearchPanel(QWidget* parent)
     ResultList->setItemDelegate(new SearchResultDelegate(ResultList));
     ResultList->setWordWrap(true);
     ResultList->setUniformItemSizes(false);
+    ResultList->setResizeMode(QListView::Adjust); // snippets wrap anew at every width
     ResultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ResultList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     column->addWidget(ResultList, 1);

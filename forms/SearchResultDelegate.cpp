@@ -1,20 +1,23 @@
 #include "SearchResultDelegate.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QPainter>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace orvelle::forms {
 
 namespace {
 
-void Prepare(QTextDocument& document, const QStyleOptionViewItem& option,
-             const QModelIndex& index) {
+void Prepare(QTextDocument& document, const QStyleOptionViewItem& option, const QModelIndex& index,
+             int width) {
     document.setDefaultFont(option.font);
     document.setDocumentMargin(3);
     document.setHtml(index.data(SearchResultDelegate::HtmlRole).toString());
-    document.setTextWidth(option.rect.width() > 0 ? option.rect.width() : 240);
+    document.setTextWidth(std::max(width, 80));
 }
 
 } // namespace
@@ -28,7 +31,7 @@ void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
 
     QTextDocument document;
-    Prepare(document, option, index);
+    Prepare(document, option, index, option.rect.width());
     QAbstractTextDocumentLayout::PaintContext context;
     if (option.state & QStyle::State_Selected)
         context.palette.setColor(QPalette::Text, option.palette.color(QPalette::HighlightedText));
@@ -41,9 +44,11 @@ void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
 
 QSize SearchResultDelegate::sizeHint(const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
+    // As wide as the list shows: the text wraps there.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
     QTextDocument document;
-    Prepare(document, option, index);
-    return QSize(static_cast<int>(document.idealWidth()),
+    Prepare(document, option, index, view ? view->viewport()->width() - 2 : 240);
+    return QSize(static_cast<int>(document.textWidth()),
                  static_cast<int>(document.size().height()) + 2);
 }
 
