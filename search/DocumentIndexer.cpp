@@ -31,6 +31,10 @@ std::string CutUtf8(const std::string& text, std::size_t limit) {
     return text.substr(0, end);
 }
 
+std::string OneLine(QString text) {
+    return text.replace(QChar('\n'), QChar(' ')).replace(QChar('\r'), QChar(' ')).toStdString();
+}
+
 void AddCodeTerms(Xapian::Document& document, const QString& text) {
     for (const Code& code : FindCodes(text)) {
         document.add_term(CodeTerm(code.whole));
@@ -80,11 +84,9 @@ Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::st
 
     const std::string idTerm = kIdPrefix + std::to_string(entry.id);
     document.add_boolean_term(idTerm);
-    document.add_value(kSlotId, std::to_string(entry.id));
-    document.add_value(kSlotName, name.toStdString());
-    document.add_value(kSlotPath, entry.path.toStdString());
     document.add_value(kSlotFingerprint, fingerprint);
-    document.set_data(CutUtf8(text.body, kSnippetTextLimit));
+    document.set_data(std::to_string(entry.id) + '\n' + OneLine(name) + '\n' + OneLine(entry.path) +
+                      '\n' + CutUtf8(text.body, kSnippetTextLimit));
     return document;
 }
 

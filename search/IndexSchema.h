@@ -9,17 +9,18 @@ namespace orvelle::search {
 
 // Raised whenever the way documents are turned into terms changes: an index of another
 // version is rebuilt from scratch.
-inline constexpr const char* kSchemaVersion = "1";
+inline constexpr const char* kSchemaVersion = "2";
 
 // Term prefixes: the entry's unique term ("Q" + register id) and the extra code terms.
 inline const std::string kIdPrefix = "Q";
 inline const std::string kCodePrefix = "XC";
 
-// Value slots of each index document.
+// A document's data is what a hit shows, read in one go: the register id (decimal), the
+// entry's name and the folders above it (" / " between them), each on a line of its own, then
+// the body text for snippets. UTF-8; line breaks in names are stored as blanks.
+//
+// Value slots of each index document:
 enum ValueSlot : unsigned {
-    kSlotId = 0,          // register id, decimal
-    kSlotName = 1,        // the entry's name, UTF-8
-    kSlotPath = 2,        // the folders above it, " / " between them, UTF-8
     kSlotFingerprint = 3, // what the entry was indexed from, as a hash
 };
 

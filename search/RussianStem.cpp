@@ -1,5 +1,7 @@
 #include "RussianStem.h"
 
+#include <unordered_map>
+
 namespace orvelle::search {
 
 namespace {
@@ -23,6 +25,19 @@ bool IsRussianConsonant(char32_t c) {
 class FleetingVowelStem final : public Xapian::StemImplementation {
 public:
     std::string operator()(const std::string& word) override {
+        // Text repeats its words: most are stemmed once. Bounded for very long sessions.
+        if (const auto known = cache_.find(word); known != cache_.end())
+            return known->second;
+        if (cache_.size() > kCacheLimit)
+            cache_.clear();
+        return cache_.emplace(word, Stem(word)).first->second;
+    }
+    std::string get_description() const override { return "russian-fleeting-vowel"; }
+
+private:
+    static constexpr std::size_t kCacheLimit = 200000;
+
+    std::string Stem(const std::string& word) {
         std::string stem = snowball_(word);
         // Six letters or more ending in a consonant and «ок», «ек» or «ец».
         const std::size_t n = stem.size();
@@ -37,10 +52,9 @@ public:
         }
         return stem;
     }
-    std::string get_description() const override { return "russian-fleeting-vowel"; }
 
-private:
     Xapian::Stem snowball_{"russian"};
+    std::unordered_map<std::string, std::string> cache_;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <xapian.h>
 
+#include <cstdlib>
 #include <optional>
 
 namespace orvelle::search {
@@ -130,17 +131,24 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
                 enquire.get_mset(0, static_cast<Xapian::doccount>(options.limit));
             hits.clear();
             for (auto it = found.begin(); it != found.end(); ++it) {
-                const Xapian::Document document = it.get_document();
+                const std::string data = it.get_document().get_data();
+                const std::size_t nameAt = data.find('\n');
+                const std::size_t pathAt = data.find('\n', nameAt + 1);
+                const std::size_t textAt = data.find('\n', pathAt + 1);
+                if (nameAt == std::string::npos || pathAt == std::string::npos ||
+                    textAt == std::string::npos)
+                    continue; // not written by this program
                 SearchHit hit;
-                hit.id = std::stoi(document.get_value(kSlotId));
+                hit.id = std::atoi(data.c_str());
                 hit.score = it.get_weight();
-                hit.name = Utf8(document.get_value(kSlotName));
-                hit.path = Utf8(document.get_value(kSlotPath));
-                hit.snippet = Utf8(found.snippet(document.get_data(), kSnippetBytes, impl_->stemmer,
-                                                 Xapian::MSet::SNIPPET_BACKGROUND_MODEL |
-                                                     Xapian::MSet::SNIPPET_EXHAUSTIVE,
-                                                 kMarkStart, kMarkEnd, "…"))
-                                  .simplified();
+                hit.name = Utf8(data.substr(nameAt + 1, pathAt - nameAt - 1));
+                hit.path = Utf8(data.substr(pathAt + 1, textAt - pathAt - 1));
+                // Matches are marked by the query's own terms; no background statistics, which
+                // would cost a lookup in the index for every word of the text.
+                hit.snippet =
+                    Utf8(found.snippet(data.substr(textAt + 1), kSnippetBytes, impl_->stemmer,
+                                       Xapian::MSet::SNIPPET_EXHAUSTIVE, kMarkStart, kMarkEnd, "…"))
+                        .simplified();
                 hit.matches = MarkedWords(hit.snippet);
                 hits.push_back(std::move(hit));
             }
