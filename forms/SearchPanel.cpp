@@ -141,13 +141,40 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
 }
 
 void SearchPanel::CloseLibrary() {
-    builder_.reset(); // stops the build and waits for its thread; no signal of it follows
+    Retire();
     searcher_.reset();
-    place_.reset(); // a temporary index goes with it
+    place_.reset();
     ResultList->clear();
     progressBar_->hide();
     cancelButton_->hide();
     ShowState(QString());
+}
+
+// The build of the library being closed is told to stop and left to end on its own thread,
+// with its index folder, so the window never waits for it; nothing it reports is shown.
+void SearchPanel::Retire() {
+    if (!builder_)
+        return;
+    builder_->disconnect(this);
+    builder_->Cancel();
+    if (!builder_->Running()) {
+        builder_.reset();
+        return;
+    }
+    search::BackgroundBuilder* builder = builder_.get();
+    const auto drop = [this, builder] {
+        // Later, not inside the builder's own signal.
+        QMetaObject::invokeMethod(
+            this,
+            [this, builder] {
+                std::erase_if(retiring_,
+                              [builder](const Retiring& r) { return r.builder.get() == builder; });
+            },
+            Qt::QueuedConnection);
+    };
+    connect(builder, &search::BackgroundBuilder::Finished, this, drop);
+    connect(builder, &search::BackgroundBuilder::Failed, this, drop);
+    retiring_.push_back({std::move(builder_), place_});
 }
 
 bool SearchPanel::Indexing() const {

@@ -48,7 +48,7 @@ public:
     // Where indexes are kept; the user's cache folder unless set otherwise.
     void SetIndexRoot(const QString& root);
     // Starts indexing the library (stopping the build of any other) and searches it from now
-    // on. CloseLibrary stops the build; results go away.
+    // on. CloseLibrary stops the build without waiting for it; results go away.
     void OpenLibrary(const std::string& databaseName);
     void CloseLibrary();
     bool Indexing() const;
@@ -69,11 +69,19 @@ private:
     void OnFailed(const QString& message);
     void ShowState(const QString& text);
     void Choose(QListWidgetItem* item);
+    void Retire();
+
+    // A stopped build still ending, with the folder it writes to.
+    struct Retiring {
+        std::unique_ptr<search::BackgroundBuilder> builder;
+        std::shared_ptr<search::IndexPlace> place;
+    };
 
     QString indexRoot_;
     std::shared_ptr<search::IndexPlace> place_;
     std::unique_ptr<search::Searcher> searcher_;
     std::unique_ptr<search::BackgroundBuilder> builder_;
+    std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

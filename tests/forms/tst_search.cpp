@@ -131,6 +131,15 @@ private slots:
         QCOMPARE(Results(QStringLiteral("w1")).count(), 0); // the old library's words
         QVERIFY(Results(QStringLiteral("расценки")).count() >= 2);
         QVERIFY(Panel().StateLabel()->text().isEmpty());
+
+        // The same library twice in a row: the second build waits for the stopped first one
+        // to let go of the index, then finishes it.
+        dialogs_->answers << QString::fromStdString(wide_) << QString::fromStdString(wide_);
+        forms::Form2->N3Click();
+        forms::Form2->N3Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 120000);
+        QVERIFY2(Panel().StateLabel()->text().isEmpty(), qPrintable(Panel().StateLabel()->text()));
+        QCOMPARE(Results(QStringLiteral("w3999")).count(), 1);
     }
 
     void cancelLeavesSearchOnWhatIsIndexed() {
