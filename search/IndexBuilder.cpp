@@ -7,6 +7,7 @@
 
 #include <xapian.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <unordered_set>
@@ -16,7 +17,10 @@ namespace orvelle::search {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kCommitInterval = std::chrono::seconds(2);
+// Readers see the index grow at every commit, but each commit costs in proportion to the
+// index: the first comes after two seconds, later ones after a fifth of the time spent so far,
+// so a long build commits a few dozen times rather than hundreds.
+constexpr auto kFirstCommit = std::chrono::seconds(2);
 constexpr auto kLockWait = std::chrono::seconds(10);
 
 // The index is a cache that can always be made again: commits are not forced to the disk. A
@@ -100,7 +104,8 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
         ContentReader reader(library->query);
         DocumentIndexer indexer;
         std::unordered_set<std::string> seen;
-        auto lastCommit = Clock::now();
+        const auto started = Clock::now();
+        auto lastCommit = started;
         const auto commit = [&] {
             try {
                 index.commit();
@@ -133,7 +138,8 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
                         ++outcome.unreadable; // this document only; the others go on
                     }
                 }
-                if (Clock::now() - lastCommit > kCommitInterval)
+                const auto now = Clock::now();
+                if (now - lastCommit > std::max<Clock::duration>(kFirstCommit, (now - started) / 5))
                     commit();
                 if (progress)
                     progress(static_cast<int>(i + 1), outcome.entries);
