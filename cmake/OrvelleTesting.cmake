@@ -38,7 +38,8 @@ endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
 # root in CI), a private runtime directory so Qt stays quiet, and a private cache (where
-# libraries are copied before they are opened) so tests leave the user's cache alone.
+# libraries are copied before they are opened and search indexes are kept) so tests leave the
+# user's cache alone.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"

@@ -62,6 +62,7 @@ void TForm2::BuildLayout() {
     column->addWidget(Splitter1, 1);
     BuildStatusBar();
     BuildReadingAids();
+    BuildSearch();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
 #ifndef Q_OS_WIN

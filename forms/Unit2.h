@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@ class QMenu;
 class QMenuBar;
 class QSplitter;
 class QStatusBar;
+class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
@@ -34,6 +36,7 @@ class FindBar;
 class PrintZoom;
 class TitleFilter;
 class ZoomControl;
+class SearchPanel;
 
 // Up from the start of a render until it completes; while it is up the browser may
 // navigate, otherwise every navigation is cancelled.
@@ -71,6 +74,8 @@ public:
     QToolButton* ToolButton11 = nullptr;
     QToolButton* ToolButton12 = nullptr;
     QAction* N10 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // "Содержание" (the tree) and "Поиск"
+    SearchPanel* SearchPanel1 = nullptr;
 
     // Reading aids beside the stored layout: find in page, the title filter, Back/Forward
     // (with their toolbar), zoom and the document's own menu.
@@ -106,6 +111,8 @@ public:
     // and everything below them.
     void LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem);
     QString DecodeAnchor(const QString& url) const;
+    // Selects the entry in the tree, shows it as a click would and highlights `matches`.
+    void OpenSearchHit(std::int32_t id, const QStringList& matches);
 
     // Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
     // status panel 0 as soon as it is on screen.
@@ -123,6 +130,7 @@ private:
     void BuildPanes();
     void BuildStatusBar();
     void BuildReadingAids();
+    void BuildSearch();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     void ScrollToAnchor(const QString& url);

@@ -5,6 +5,7 @@
 #include "FindBar.h"
 #include "PrintZoom.h"
 #include "RegisterTreeItem.h"
+#include "SearchPanel.h"
 #include "Unit3.h"
 #include "platform/AnsiText.h"
 #include "platform/TerminationSignals.h"
@@ -61,12 +62,18 @@ private:
 
 void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentItem) {
     platform::WaitCursor wait;
-    TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
-    store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
+    {
+        TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
+        store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
+    }
+    if (!parentItem && SearchPanel1) // the whole tree: its library can be searched
+        SearchPanel1->OpenLibrary(CustomerData->IBDatabase1.DatabaseName());
 }
 
 void TForm2::ClearTree() {
     TreeView1->clear();
+    if (SearchPanel1)
+        SearchPanel1->CloseLibrary();
 }
 
 void TForm2::TreeView1Click() {

@@ -2,7 +2,11 @@
 //
 //   orvelle-export tree FILE           the tree as the viewer loads it
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
+//   orvelle-export index FILE          builds or refreshes the library's full-text index
+//   orvelle-export search FILE QUERY [--limit N]   ranked hits with snippets
 #include "RegisterListing.h"
+#include "SearchCommands.h"
+#include "db/Database.h"
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
 #include "platform/NativeFileName.h"
@@ -29,7 +33,9 @@ constexpr int ExitUnknownId = 2;
 
 int Usage() {
     std::cerr << "usage: orvelle-export tree FILE\n"
-                 "       orvelle-export doc FILE ID [--utf8]\n";
+                 "       orvelle-export doc FILE ID [--utf8]\n"
+                 "       orvelle-export index FILE\n"
+                 "       orvelle-export search FILE QUERY [--limit N]\n";
     return ExitFailure;
 }
 
@@ -115,6 +121,20 @@ int main(int argc, char* argv[]) {
             return Usage();
         }
         return Document(argv[2], argv[3], utf8);
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "index")
+        return exporter::IndexCommand(argv[2]);
+    if ((argc == 4 || argc == 6) && std::string_view(argv[1]) == "search") {
+        int limit = 20;
+        if (argc == 6) {
+            const std::string_view option(argv[4]), value(argv[5]);
+            const auto [end, failure] =
+                std::from_chars(value.data(), value.data() + value.size(), limit);
+            if (option != "--limit" || failure != std::errc() ||
+                end != value.data() + value.size() || limit < 1)
+                return Usage();
+        }
+        return exporter::SearchCommand(argv[2], argv[3], limit);
     }
     return Usage();
 }

@@ -1,0 +1,244 @@
+#include "SearchPanel.h"
+
+#include "SearchResultDelegate.h"
+#include "search/BackgroundBuilder.h"
+#include "search/IndexLocation.h"
+#include "search/Searcher.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace orvelle::forms {
+
+namespace {
+
+constexpr int kTypingPauseMs = 250;
+constexpr int kResultLimit = 50;
+constexpr int IdRole = Qt::UserRole + 11;
+constexpr int MatchesRole = Qt::UserRole + 12;
+
+// Name, folders and snippet as rich text: the name and folders escaped, the snippet escaped
+// already with only its highlight marks left as markup.
+QString ResultHtml(const search::SearchHit& hit) {
+    QString snippet = hit.snippet;
+    snippet
+        .replace(QStringLiteral("<mark>"),
+                 QStringLiteral("<span style=\"background-color:#ffe873\">"))
+        .replace(QStringLiteral("</mark>"), QStringLiteral("</span>"));
+    QString html = QStringLiteral("<b>%1</b>").arg(hit.name.toHtmlEscaped());
+    if (!hit.path.isEmpty())
+        html += QStringLiteral("<br><span style=\"color:#707070\">%1</span>")
+                    .arg(hit.path.toHtmlEscaped());
+    if (!snippet.isEmpty())
+        html += QStringLiteral("<br>") + snippet;
+    return html;
+}
+
+} // namespace
+
+SearchPanel::SearchPanel(QWidget* parent)
+    : QWidget(parent), indexRoot_(search::DefaultIndexRoot()) {
+    setObjectName(QStringLiteral("SearchPanel1"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(1, 1, 1, 1);
+    column->setSpacing(2);
+
+    SearchEdit = new QLineEdit(this);
+    SearchEdit->setObjectName(QStringLiteral("SearchEdit1"));
+    SearchEdit->setPlaceholderText(QStringLiteral("Слова или шифр"));
+    SearchEdit->setClearButtonEnabled(true);
+    column->addWidget(SearchEdit);
+
+    ResultList = new QListWidget(this);
+    ResultList->setObjectName(QStringLiteral("ResultList1"));
+    ResultList->setItemDelegate(new SearchResultDelegate(ResultList));
+    ResultList->setWordWrap(true);
+    ResultList->setUniformItemSizes(false);
+    ResultList->setResizeMode(QListView::Adjust); // snippets wrap anew at every width
+    ResultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ResultList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    column->addWidget(ResultList, 1);
+
+    typingPause_ = new QTimer(this);
+    typingPause_->setSingleShot(true);
+    typingPause_->setInterval(kTypingPauseMs);
+    connect(typingPause_, &QTimer::timeout, this, &SearchPanel::SearchNow);
+    connect(SearchEdit, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    connect(SearchEdit, &QLineEdit::returnPressed, this, [this] {
+        typingPause_->stop();
+        SearchNow();
+        Choose(ResultList->currentItem() ? ResultList->currentItem() : ResultList->item(0));
+    });
+    connect(ResultList, &QListWidget::itemClicked, this, &SearchPanel::Choose);
+    connect(ResultList, &QListWidget::itemActivated, this, &SearchPanel::Choose);
+
+    BuildProgressArea();
+}
+
+SearchPanel::~SearchPanel() = default;
+
+void SearchPanel::BuildProgressArea() {
+    progressArea_ = new QWidget(this);
+    progressArea_->setObjectName(QStringLiteral("SearchProgress"));
+    auto* row = new QHBoxLayout(progressArea_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    stateLabel_ = new QLabel(progressArea_);
+    stateLabel_->setObjectName(QStringLiteral("SearchState"));
+    stateLabel_->setTextFormat(Qt::PlainText);
+    progressBar_ = new QProgressBar(progressArea_);
+    progressBar_->setObjectName(QStringLiteral("SearchProgressBar"));
+    progressBar_->setFixedSize(120, 15);
+    progressBar_->setTextVisible(false);
+    cancelButton_ = new QToolButton(progressArea_);
+    cancelButton_->setObjectName(QStringLiteral("SearchCancel"));
+    cancelButton_->setText(QStringLiteral("Отмена"));
+    cancelButton_->setToolTip(QStringLiteral("Остановить построение индекса"));
+    cancelButton_->setFixedHeight(17);
+    connect(cancelButton_, &QToolButton::clicked, this, [this] {
+        if (builder_)
+            builder_->Cancel();
+    });
+    row->addWidget(stateLabel_);
+    row->addWidget(progressBar_);
+    row->addWidget(cancelButton_);
+    progressBar_->hide();
+    cancelButton_->hide();
+    stateLabel_->hide();
+}
+
+void SearchPanel::SetIndexRoot(const QString& root) {
+    indexRoot_ = root;
+}
+
+void SearchPanel::OpenLibrary(const std::string& databaseName) {
+    CloseLibrary();
+    place_ =
+        std::make_shared<search::IndexPlace>(search::ChooseIndexPlace(indexRoot_, databaseName));
+    if (!place_->Usable()) {
+        ShowState(QStringLiteral("Поиск недоступен: ") + place_->problem);
+        return;
+    }
+    searcher_ = std::make_unique<search::Searcher>(place_->folder);
+    builder_ = std::make_unique<search::BackgroundBuilder>(databaseName, place_->folder);
+    connect(builder_.get(), &search::BackgroundBuilder::Progress, this, &SearchPanel::OnProgress);
+    connect(builder_.get(), &search::BackgroundBuilder::Finished, this, &SearchPanel::OnFinished);
+    connect(builder_.get(), &search::BackgroundBuilder::Failed, this, &SearchPanel::OnFailed);
+    ShowState(QStringLiteral("Индексирование…"));
+    progressBar_->setRange(0, 0);
+    progressBar_->show();
+    cancelButton_->show();
+    builder_->Start();
+    if (!SearchEdit->text().trimmed().isEmpty())
+        SearchNow();
+}
+
+void SearchPanel::CloseLibrary() {
+    Retire();
+    searcher_.reset();
+    place_.reset();
+    ResultList->clear();
+    progressBar_->hide();
+    cancelButton_->hide();
+    ShowState(QString());
+}
+
+// The build of the library being closed is told to stop and left to end on its own thread,
+// with its index folder, so the window never waits for it; nothing it reports is shown.
+void SearchPanel::Retire() {
+    if (!builder_)
+        return;
+    builder_->disconnect(this);
+    builder_->Cancel();
+    if (!builder_->Running()) {
+        builder_.reset();
+        return;
+    }
+    search::BackgroundBuilder* builder = builder_.get();
+    const auto drop = [this, builder] {
+        // Later, not inside the builder's own signal.
+        QMetaObject::invokeMethod(
+            this,
+            [this, builder] {
+                std::erase_if(retiring_,
+                              [builder](const Retiring& r) { return r.builder.get() == builder; });
+            },
+            Qt::QueuedConnection);
+    };
+    connect(builder, &search::BackgroundBuilder::Finished, this, drop);
+    connect(builder, &search::BackgroundBuilder::Failed, this, drop);
+    retiring_.push_back({std::move(builder_), place_});
+}
+
+bool SearchPanel::Indexing() const {
+    return builder_ && builder_->Running();
+}
+
+void SearchPanel::SearchNow() {
+    ResultList->clear();
+    const QString query = SearchEdit->text();
+    if (!searcher_ || query.trimmed().isEmpty())
+        return;
+    const std::vector<search::SearchHit> hits =
+        searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
+    for (const search::SearchHit& hit : hits) {
+        auto* item = new QListWidgetItem(ResultList);
+        item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
+        item->setData(IdRole, hit.id);
+        item->setData(MatchesRole, hit.matches);
+        item->setToolTip(hit.path.isEmpty() ? hit.name
+                                            : hit.path + QStringLiteral(" / ") + hit.name);
+    }
+    if (ResultList->count() > 0)
+        ResultList->setCurrentRow(0);
+}
+
+void SearchPanel::Choose(QListWidgetItem* item) {
+    if (!item)
+        return;
+    Q_EMIT OpenRequested(item->data(IdRole).toInt(), item->data(MatchesRole).toStringList());
+}
+
+void SearchPanel::OnProgress(int done, int total) {
+    progressBar_->setRange(0, total);
+    progressBar_->setValue(done);
+    ShowState(QStringLiteral("Индексирование: %1 из %2").arg(done).arg(total));
+}
+
+void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
+    progressBar_->hide();
+    cancelButton_->hide();
+    QString state;
+    if (!outcome.complete)
+        state = QStringLiteral("Индексирование остановлено: поиск по части документов");
+    if (outcome.unreadable > 0)
+        state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
+    if (!place_->problem.isEmpty())
+        state = state.isEmpty() ? place_->problem : state + QStringLiteral("; ") + place_->problem;
+    ShowState(state);
+    if (!SearchEdit->text().trimmed().isEmpty())
+        SearchNow();
+    Q_EMIT IndexingEnded();
+}
+
+void SearchPanel::OnFailed(const QString& message) {
+    progressBar_->hide();
+    cancelButton_->hide();
+    ShowState(QStringLiteral("Индекс не построен: ") + message);
+    Q_EMIT IndexingEnded();
+}
+
+void SearchPanel::ShowState(const QString& text) {
+    stateLabel_->setText(text);
+    stateLabel_->setToolTip(text);
+    stateLabel_->setVisible(!text.isEmpty());
+}
+
+} // namespace orvelle::forms

@@ -1,0 +1,65 @@
+// The main window's full-text search: a "Поиск" tab beside the tree, the index's progress in
+// the status bar, and opening a found entry as a click on it in the tree would.
+#include "Unit2.h"
+
+#include "ErrorDisplay.h"
+#include "RegisterTreeItem.h"
+#include "SearchPanel.h"
+#include "viewer/BrowserView.h"
+
+#include <QBoxLayout>
+#include <QLayout>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+namespace orvelle::forms {
+
+void TForm2::BuildSearch() {
+    PageControl1 = new QTabWidget(Panel1);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setDocumentMode(true);
+    // The contents page takes what the pane held so far: the tree, and the filter above it.
+    auto* contents = new QWidget(PageControl1);
+    contents->setObjectName(QStringLiteral("TabSheet1"));
+    auto* contentsLayout = new QVBoxLayout(contents);
+    contentsLayout->setContentsMargins(0, 0, 0, 0);
+    contentsLayout->setSpacing(Panel1->layout()->spacing());
+    while (QLayoutItem* item = Panel1->layout()->takeAt(0)) {
+        if (item->widget())
+            contentsLayout->addWidget(item->widget());
+        delete item;
+    }
+    Panel1->layout()->addWidget(PageControl1);
+    PageControl1->addTab(contents, QStringLiteral("Содержание"));
+    SearchPanel1 = new SearchPanel(PageControl1);
+    PageControl1->addTab(SearchPanel1, QStringLiteral("Поиск"));
+    StatusBar1->addPermanentWidget(SearchPanel1->ProgressArea());
+    connect(SearchPanel1, &SearchPanel::OpenRequested, this,
+            [this](std::int32_t id, const QStringList& matches) {
+                Guarded([&] { OpenSearchHit(id, matches); });
+            });
+}
+
+void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
+    if (!TreeView1)
+        return;
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItemIterator it(TreeView1); *it && !found; ++it) {
+        const auto* item = dynamic_cast<const RegisterTreeItem*>(*it);
+        if (item && item->Entry().id == id)
+            found = *it;
+    }
+    if (!found)
+        return;
+    for (QTreeWidgetItem* above = found->parent(); above; above = above->parent())
+        above->setExpanded(true);
+    TreeView1->setCurrentItem(found);
+    TreeView1->scrollToItem(found);
+    TreeView1Click();
+    if (WebBrowser1 && !matches.isEmpty())
+        WebBrowser1->page()->findText(matches.first());
+}
+
+} // namespace orvelle::forms

@@ -1,0 +1,93 @@
+#include "DocumentIndexer.h"
+
+#include "CodeTerms.h"
+#include "HtmlText.h"
+#include "IndexSchema.h"
+#include "RussianStem.h"
+#include "TextFolding.h"
+#include "platform/AnsiText.h"
+
+#include <QByteArray>
+
+namespace orvelle::search {
+
+namespace {
+
+std::uint64_t Fnv1a(std::uint64_t hash, std::string_view bytes) {
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
+// At most `limit` bytes of UTF-8 text, cut before a character, never inside one.
+std::string CutUtf8(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+std::string OneLine(QString text) {
+    return text.replace(QChar('\n'), QChar(' ')).replace(QChar('\r'), QChar(' ')).toStdString();
+}
+
+void AddCodeTerms(Xapian::Document& document, const QString& text) {
+    for (const Code& code : FindCodes(text)) {
+        document.add_term(CodeTerm(code.whole));
+        document.add_term(CodeTerm(code.digits));
+    }
+}
+
+} // namespace
+
+std::string Fingerprint(const SnapshotEntry& entry, const std::string& content) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    hash = Fnv1a(hash, kSchemaVersion);
+    hash = Fnv1a(hash, std::string_view("\0", 1));
+    hash = Fnv1a(hash, entry.name);
+    hash = Fnv1a(hash, std::string_view("\0", 1));
+    hash = Fnv1a(hash, entry.path.toStdString());
+    hash = Fnv1a(hash, std::string_view("\0", 1));
+    hash = Fnv1a(hash, content);
+    return std::to_string(hash) + ':' + std::to_string(content.size());
+}
+
+DocumentIndexer::DocumentIndexer() {
+    generator_.set_stemmer(RussianStemmer());
+    generator_.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
+}
+
+Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::string& content,
+                                       const std::string& fingerprint) {
+    const QString name = platform::FromAnsi(entry.name);
+    const QString foldedName = FoldYo(name);
+    const QString html = FoldYo(platform::FromAnsi(content));
+    const HtmlText text = ExtractHtmlText(html.toStdString());
+
+    Xapian::Document document;
+    generator_.set_document(document);
+    generator_.index_text(foldedName.toStdString(), kNameWeight);
+    generator_.increase_termpos();
+    generator_.index_text(text.title, kNameWeight);
+    generator_.increase_termpos();
+    generator_.index_text(text.headings, kHeadingWeight);
+    generator_.increase_termpos();
+    generator_.index_text(text.body, kBodyWeight);
+
+    AddCodeTerms(document, foldedName);
+    AddCodeTerms(document, QString::fromStdString(text.title));
+    AddCodeTerms(document, QString::fromStdString(text.body));
+
+    const std::string idTerm = kIdPrefix + std::to_string(entry.id);
+    document.add_boolean_term(idTerm);
+    document.add_value(kSlotFingerprint, fingerprint);
+    document.set_data(std::to_string(entry.id) + '\n' + OneLine(name) + '\n' + OneLine(entry.path) +
+                      '\n' + CutUtf8(text.body, kSnippetTextLimit));
+    return document;
+}
+
+} // namespace orvelle::search

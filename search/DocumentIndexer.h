@@ -1,0 +1,29 @@
+#pragma once
+
+#include "RegisterSnapshot.h"
+
+#include <xapian.h>
+
+#include <cstdint>
+#include <string>
+
+namespace orvelle::search {
+
+// What an entry was indexed from, as a hash of its name, folder path and stored bytes: an entry
+// whose fingerprint is unchanged is not indexed again.
+std::string Fingerprint(const SnapshotEntry& entry, const std::string& content);
+
+// Turns entries into index documents: the name and the document's title weigh most, headings
+// next, the body least; «ё» is folded to «е», words are stemmed as Russian, codes get terms of
+// their own. Keeps the body text for snippets.
+class DocumentIndexer {
+public:
+    DocumentIndexer();
+    Xapian::Document Make(const SnapshotEntry& entry, const std::string& content,
+                          const std::string& fingerprint);
+
+private:
+    Xapian::TermGenerator generator_;
+};
+
+} // namespace orvelle::search

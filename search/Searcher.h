@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace orvelle::search {
+
+struct SearchHit {
+    std::int32_t id = 0; // register id
+    double score = 0;    // BM25 weight: higher is better
+    QString name;        // plain text
+    QString path;        // plain text: the folders above the entry
+    QString snippet;     // HTML: escaped document text with <mark>…</mark> around matches
+    QStringList matches; // the words marked in the snippet, as the document writes them
+};
+
+struct SearchOptions {
+    int limit = 20;
+    // The last word may be the start of a longer one (for results while the user types).
+    bool partialLastWord = false;
+};
+
+// Queries one library's index: Russian word forms, «ё» as «е», phrases in quotes, codes with
+// hyphens and dots, ranked by BM25, with a snippet per hit. Sees whatever the index holds at
+// the time of each search, also while it is being built.
+class Searcher {
+public:
+    explicit Searcher(QString indexFolder);
+    ~Searcher();
+    Searcher(const Searcher&) = delete;
+    Searcher& operator=(const Searcher&) = delete;
+
+    // Empty when nothing matches, when the query has no words, or when nothing has been
+    // indexed yet.
+    std::vector<SearchHit> Search(const QString& query, const SearchOptions& options = {});
+    // Entries in the index now.
+    int DocumentCount();
+    // True once a build has gone through the whole library.
+    bool Complete();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace orvelle::search

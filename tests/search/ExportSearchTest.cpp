@@ -1,0 +1,93 @@
+// orvelle-export search and index, run as a separate program with a cache folder of its own.
+#include "SearchLibrary.h"
+#include "fixtures/Databases.h"
+#include "fixtures/TempDir.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace orvelle;
+using namespace orvelle::searchtest;
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Export(const QStringList& arguments, const std::string& cache) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(cache));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
+    Outcome run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(ExportSearch, LinesExitCodesAndTheIndexInTheCache) {
+    fixtures::TempDir folder;
+    const QString library = QString::fromStdString(folder.File("library.kvd"));
+    BuildSearchLibrary(library.toStdString());
+    const std::string cache = folder.File("cache");
+
+    const Outcome index = Export({"index", library}, cache);
+    EXPECT_EQ(index.exitCode, 0) << index.err.toStdString();
+    EXPECT_TRUE(index.out.isEmpty());
+    EXPECT_TRUE(index.err.contains(QStringLiteral("14/14"))) << index.err.toStdString();
+
+    const Outcome found = Export({"search", library, "расценкам", "--limit", "1"}, cache);
+    EXPECT_EQ(found.exitCode, 0) << found.err.toStdString();
+    const QStringList lines = found.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << found.out.toStdString();
+    const QStringList fields = lines[0].split('\t');
+    ASSERT_EQ(fields.size(), 4);
+    EXPECT_EQ(fields[0], QString::number(kPriceTitle));
+    EXPECT_GT(fields[1].toDouble(), 0.0);
+    EXPECT_EQ(fields[2], QStringLiteral("Расценки на земляные работы"));
+    EXPECT_TRUE(fields[3].contains(QStringLiteral("<mark>"))) << fields[3].toStdString();
+
+    const Outcome nothing = Export({"search", library, "несуществующееслово"}, cache);
+    EXPECT_EQ(nothing.exitCode, 0);
+    EXPECT_TRUE(nothing.out.isEmpty());
+
+    // The index went to the cache folder, nothing beside the library.
+    EXPECT_TRUE(std::filesystem::exists(cache + "/orvelle/search"));
+    int files = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path()))
+        ++files;
+    EXPECT_EQ(files, 2);
+}
+
+TEST(ExportSearch, RefusalsAndUnreadableLibraries) {
+    fixtures::TempDir folder;
+    fixtures::WriteFile(folder.File("broken.kvd"), "not a database");
+    const std::string cache = folder.File("cache");
+    for (const QStringList& arguments :
+         {QStringList{"search", QString::fromStdString(folder.File("missing.kvd")), "слово"},
+          QStringList{"search", QString::fromStdString(folder.File("broken.kvd")), "слово"},
+          QStringList{"index", QString::fromStdString(folder.File("broken.kvd"))},
+          QStringList{"search", QString::fromStdString(folder.File("broken.kvd"))},
+          QStringList{"search", QString::fromStdString(folder.File("broken.kvd")), "слово",
+                      "--limit", "x"}}) {
+        const Outcome run = Export(arguments, cache);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+}
+
+} // namespace
