@@ -21,13 +21,15 @@ QMenu* BrowserContextMenu::Build() {
     QPointer<viewer::BrowserView> browser = browser_;
     // Copy and select all are the engine's editing commands; they never navigate.
     QAction* copy = menu->addAction(QStringLiteral("Копировать"), menu, [browser] {
-        if (browser)
+        if (browser) {
             browser->page()->triggerAction(QWebEnginePage::Copy);
+        }
     });
     copy->setEnabled(browser && browser->page()->hasSelection());
     menu->addAction(QStringLiteral("Выделить всё"), menu, [browser] {
-        if (browser)
+        if (browser) {
             browser->page()->triggerAction(QWebEnginePage::SelectAll);
+        }
     });
     menu->addSeparator();
     QAction* find = menu->addAction(QStringLiteral("Найти на странице…"));
@@ -46,8 +48,9 @@ QMenu* BrowserContextMenu::Build() {
 }
 
 void BrowserContextMenu::Popup(const QPoint& position) {
-    if (!browser_)
+    if (!browser_) {
         return;
+    }
     QMenu* menu = Build();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(browser_->mapToGlobal(position));

@@ -50,15 +50,17 @@ void DocumentHistory::DocumentOpened(QTreeWidgetItem* item) {
 }
 
 void DocumentHistory::AnchorFollowed(const QString& anchor) {
-    if (current_ < 0)
+    if (current_ < 0) {
         return; // no document from the tree yet
+    }
     Push({places_[current_].item, anchor});
 }
 
 void DocumentHistory::Push(const Place& place) {
     if (current_ >= 0 && places_[current_].item == place.item &&
-        places_[current_].anchor == place.anchor)
-        return;                   // the same place again
+        places_[current_].anchor == place.anchor) {
+        return; // the same place again
+    }
     places_.resize(current_ + 1); // a new way forward replaces the old one
     places_.push_back(place);
     current_ = static_cast<int>(places_.size()) - 1;
@@ -75,18 +77,21 @@ bool DocumentHistory::CanGoForward() const {
 }
 
 void DocumentHistory::Back() {
-    if (CanGoBack())
+    if (CanGoBack()) {
         Go(-1);
+    }
 }
 
 void DocumentHistory::Forward() {
-    if (CanGoForward())
+    if (CanGoForward()) {
         Go(+1);
+    }
 }
 
 void DocumentHistory::Go(int step) {
-    if (!tree_ || !browser_)
+    if (!tree_ || !browser_) {
         return;
+    }
     const QTreeWidgetItem* shown = places_[current_].item;
     current_ += step;
     ++moves_;
@@ -94,8 +99,9 @@ void DocumentHistory::Go(int step) {
     const Place place = places_[current_];
 
     // The tree follows: the entry is selected and brought into view, its folders opened.
-    for (QTreeWidgetItem* folder = place.item->parent(); folder; folder = folder->parent())
+    for (QTreeWidgetItem* folder = place.item->parent(); folder; folder = folder->parent()) {
         folder->setExpanded(true);
+    }
     tree_->setCurrentItem(place.item);
     tree_->scrollToItem(place.item);
 
@@ -104,20 +110,24 @@ void DocumentHistory::Go(int step) {
         const quint64 moves = moves_;
         QPointer<QObject> alive(this);
         const auto done = qScopeGuard([this, alive] {
-            if (alive)
+            if (alive) {
                 arriving_ = nullptr;
+            }
         });
         renderSelected_();
-        if (!alive || moves != moves_)
+        if (!alive || moves != moves_) {
             return; // the window went away, or the reader went elsewhere meanwhile
+        }
     }
-    if (!browser_)
+    if (!browser_) {
         return;
-    if (place.anchor.isEmpty())
+    }
+    if (place.anchor.isEmpty()) {
         browser_->page()->runJavaScript(QStringLiteral("window.scrollTo(0,0)"),
                                         QWebEngineScript::ApplicationWorld);
-    else
+    } else {
         browser_->ScrollToAnchor(place.anchor);
+    }
 }
 
 void DocumentHistory::Forget() {
@@ -136,15 +146,18 @@ void DocumentHistory::UpdateActions() {
 bool DocumentHistory::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
-        type != QEvent::MouseButtonDblClick)
+        type != QEvent::MouseButtonDblClick) {
         return false;
+    }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const Qt::MouseButton button = mouse->button();
-    if (button != Qt::BackButton && button != Qt::ForwardButton)
+    if (button != Qt::BackButton && button != Qt::ForwardButton) {
         return false;
+    }
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || !window_ || widget->window() != window_)
+    if (!widget || !window_ || widget->window() != window_) {
         return false;
+    }
     // Acted on when pressed; the release and double click go nowhere either.
     if (type == QEvent::MouseButtonPress) {
         QAction* action = button == Qt::BackButton ? back_ : forward_;

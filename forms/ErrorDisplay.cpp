@@ -12,10 +12,12 @@ namespace orvelle::forms {
 QString ApplicationTitle(const QString& programFile) {
     QString title = QFileInfo(programFile).fileName();
     const qsizetype dot = title.indexOf(u'.');
-    if (dot >= 0)
+    if (dot >= 0) {
         title.truncate(dot);
-    if (title.size() > 1)
+    }
+    if (title.size() > 1) {
         title = title.left(1) + title.mid(1).toLower();
+    }
     return title;
 }
 
@@ -24,8 +26,9 @@ QString ApplicationTitle() {
 }
 
 QString WithFullStop(const QString& message) {
-    if (!message.isEmpty() && message.back() > u'.')
+    if (!message.isEmpty() && message.back() > u'.') {
         return message + u'.';
+    }
     return message;
 }
 

@@ -90,8 +90,9 @@ void FindBar::Open() {
     if (browser_ && browser_->page()->hasSelection()) {
         const QString selected = browser_->page()->selectedText();
         if (!selected.contains(u'\n') && selected.trimmed().size() <= longestSelection &&
-            !selected.trimmed().isEmpty())
+            !selected.trimmed().isEmpty()) {
             field_->setText(selected.trimmed());
+        }
     }
     show();
     escape_->setEnabled(true);
@@ -104,19 +105,22 @@ void FindBar::Close() {
     hide();
     escape_->setEnabled(false);
     ClearHighlight();
-    if (hadFocus && browser_)
+    if (hadFocus && browser_) {
         browser_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void FindBar::FindNext() {
-    if (isHidden() || field_->text().isEmpty())
+    if (isHidden() || field_->text().isEmpty()) {
         Open();
+    }
     Find(false);
 }
 
 void FindBar::FindPrevious() {
-    if (isHidden() || field_->text().isEmpty())
+    if (isHidden() || field_->text().isEmpty()) {
         Open();
+    }
     Find(true);
 }
 
@@ -134,16 +138,19 @@ void FindBar::Find(bool backward) {
         ClearHighlight();
         return;
     }
-    if (!browser_)
+    if (!browser_) {
         return;
+    }
     QWebEnginePage::FindFlags flags; // no FindCaseSensitively: case does not matter
-    if (backward)
+    if (backward) {
         flags |= QWebEnginePage::FindBackward;
+    }
     QPointer<FindBar> self(this);
     browser_->page()->findText(field_->text(), flags,
                                [self, request](const QWebEngineFindTextResult& result) {
-                                   if (self && self->request_ == request)
+                                   if (self && self->request_ == request) {
                                        self->ShowResult(result);
+                                   }
                                });
 }
 
@@ -158,8 +165,9 @@ void FindBar::ShowResult(const QWebEngineFindTextResult& result) {
 void FindBar::ClearHighlight() {
     ++request_;
     count_->clear();
-    if (browser_)
+    if (browser_) {
         browser_->page()->findText(QString());
+    }
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {

@@ -51,23 +51,27 @@ void PrintZoom::SetEnabled(bool enabled) {
 }
 
 void PrintZoom::Apply() {
-    if (!browser_ || !browser_->HasDocument())
+    if (!browser_ || !browser_->HasDocument()) {
         return;
+    }
     const double zoom = Enabled() ? browser_->zoomFactor() : 1.0;
     browser_->page()->runJavaScript(PrintRuleScript(zoom), QWebEngineScript::ApplicationWorld);
 }
 
 bool PrintZoom::eventFilter(QObject* watched, QEvent* event) {
     // Qt's own page setup dialog (where the system's is used, there is no box to add).
-    if (event->type() != QEvent::Show)
+    if (event->type() != QEvent::Show) {
         return false;
+    }
     auto* dialog = qobject_cast<QPageSetupDialog*>(watched);
     if (!dialog || dialog->parentWidget() != window_ ||
-        dialog->findChild<QCheckBox*>(QStringLiteral("PrintAtViewZoom")))
+        dialog->findChild<QCheckBox*>(QStringLiteral("PrintAtViewZoom"))) {
         return false;
+    }
     auto* column = qobject_cast<QBoxLayout*>(dialog->layout());
-    if (!column)
+    if (!column) {
         return false;
+    }
     auto* box = new QCheckBox(QStringLiteral("Печатать в масштабе просмотра"), dialog);
     box->setObjectName(QStringLiteral("PrintAtViewZoom"));
     box->setChecked(Enabled());

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -33,11 +34,13 @@ QString ResultHtml(const search::SearchHit& hit) {
                  QStringLiteral("<span style=\"background-color:#ffe873\">"))
         .replace(QStringLiteral("</mark>"), QStringLiteral("</span>"));
     QString html = QStringLiteral("<b>%1</b>").arg(hit.name.toHtmlEscaped());
-    if (!hit.path.isEmpty())
+    if (!hit.path.isEmpty()) {
         html += QStringLiteral("<br><span style=\"color:#707070\">%1</span>")
                     .arg(hit.path.toHtmlEscaped());
-    if (!snippet.isEmpty())
+    }
+    if (!snippet.isEmpty()) {
         html += QStringLiteral("<br>") + snippet;
+    }
     return html;
 }
 
@@ -103,8 +106,9 @@ void SearchPanel::BuildProgressArea() {
     cancelButton_->setToolTip(QStringLiteral("Остановить построение индекса"));
     cancelButton_->setFixedHeight(17);
     connect(cancelButton_, &QToolButton::clicked, this, [this] {
-        if (builder_)
+        if (builder_) {
             builder_->Cancel();
+        }
     });
     row->addWidget(stateLabel_);
     row->addWidget(progressBar_);
@@ -136,8 +140,9 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
     progressBar_->show();
     cancelButton_->show();
     builder_->Start();
-    if (!SearchEdit->text().trimmed().isEmpty())
+    if (!SearchEdit->text().trimmed().isEmpty()) {
         SearchNow();
+    }
 }
 
 void SearchPanel::CloseLibrary() {
@@ -153,8 +158,9 @@ void SearchPanel::CloseLibrary() {
 // The build of the library being closed is told to stop and left to end on its own thread,
 // with its index folder, so the window never waits for it; nothing it reports is shown.
 void SearchPanel::Retire() {
-    if (!builder_)
+    if (!builder_) {
         return;
+    }
     builder_->disconnect(this);
     builder_->Cancel();
     if (!builder_->Running()) {
@@ -184,8 +190,9 @@ bool SearchPanel::Indexing() const {
 void SearchPanel::SearchNow() {
     ResultList->clear();
     const QString query = SearchEdit->text();
-    if (!searcher_ || query.trimmed().isEmpty())
+    if (!searcher_ || query.trimmed().isEmpty()) {
         return;
+    }
     const std::vector<search::SearchHit> hits =
         searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
     for (const search::SearchHit& hit : hits) {
@@ -193,16 +200,20 @@ void SearchPanel::SearchNow() {
         item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
         item->setData(IdRole, hit.id);
         item->setData(MatchesRole, hit.matches);
-        item->setToolTip(hit.path.isEmpty() ? hit.name
-                                            : hit.path + QStringLiteral(" / ") + hit.name);
+        // Library text, shown as plain text even where a tooltip would read markup.
+        item->setToolTip(Qt::convertFromPlainText(
+            hit.path.isEmpty() ? hit.name : hit.path + QStringLiteral(" / ") + hit.name,
+            Qt::WhiteSpaceNoWrap));
     }
-    if (ResultList->count() > 0)
+    if (ResultList->count() > 0) {
         ResultList->setCurrentRow(0);
+    }
 }
 
 void SearchPanel::Choose(QListWidgetItem* item) {
-    if (!item)
+    if (!item) {
         return;
+    }
     Q_EMIT OpenRequested(item->data(IdRole).toInt(), item->data(MatchesRole).toStringList());
 }
 
@@ -216,15 +227,19 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     progressBar_->hide();
     cancelButton_->hide();
     QString state;
-    if (!outcome.complete)
+    if (!outcome.complete) {
         state = QStringLiteral("Индексирование остановлено: поиск по части документов");
-    if (outcome.unreadable > 0)
+    }
+    if (outcome.unreadable > 0) {
         state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
-    if (!place_->problem.isEmpty())
+    }
+    if (!place_->problem.isEmpty()) {
         state = state.isEmpty() ? place_->problem : state + QStringLiteral("; ") + place_->problem;
+    }
     ShowState(state);
-    if (!SearchEdit->text().trimmed().isEmpty())
+    if (!SearchEdit->text().trimmed().isEmpty()) {
         SearchNow();
+    }
     Q_EMIT IndexingEnded();
 }
 
@@ -237,7 +252,7 @@ void SearchPanel::OnFailed(const QString& message) {
 
 void SearchPanel::ShowState(const QString& text) {
     stateLabel_->setText(text);
-    stateLabel_->setToolTip(text);
+    stateLabel_->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap));
     stateLabel_->setVisible(!text.isEmpty());
 }
 

@@ -33,8 +33,9 @@ void SearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     QTextDocument document;
     Prepare(document, option, index, option.rect.width());
     QAbstractTextDocumentLayout::PaintContext context;
-    if (option.state & QStyle::State_Selected)
+    if (option.state & QStyle::State_Selected) {
         context.palette.setColor(QPalette::Text, option.palette.color(QPalette::HighlightedText));
+    }
     painter->save();
     painter->translate(option.rect.topLeft());
     painter->setClipRect(QRect(QPoint(0, 0), option.rect.size()));

@@ -8,14 +8,16 @@ namespace orvelle::forms {
 namespace {
 
 void ClickFocusOnly(QWidget* widget) {
-    if (widget->focusPolicy() & Qt::TabFocus)
+    if (widget->focusPolicy() & Qt::TabFocus) {
         widget->setFocusPolicy(Qt::ClickFocus);
+    }
 }
 
 void ClickFocusOnlyInside(QWidget* widget) {
     ClickFocusOnly(widget);
-    for (QWidget* inner : widget->findChildren<QWidget*>())
+    for (QWidget* inner : widget->findChildren<QWidget*>()) {
         ClickFocusOnly(inner);
+    }
 }
 
 class TabChainGuard final : public QObject {
@@ -41,8 +43,9 @@ void KeepOutOfTabChain(QWidget* widget) {
     auto* guard = new TabChainGuard(widget);
     ClickFocusOnlyInside(widget);
     widget->installEventFilter(guard);
-    for (QWidget* inner : widget->findChildren<QWidget*>())
+    for (QWidget* inner : widget->findChildren<QWidget*>()) {
         inner->installEventFilter(guard);
+    }
 }
 
 } // namespace orvelle::forms

@@ -43,8 +43,9 @@ void TitleFilter::BuildIndex() {
     childStart_.clear();
     topLevel_.clear();
     nodeOf_.clear();
-    if (!tree_)
+    if (!tree_) {
         return;
+    }
     const QAbstractItemModel* model = tree_->model();
     // Depth first, without recursion: registers can be deep.
     struct Pending {
@@ -54,8 +55,9 @@ void TitleFilter::BuildIndex() {
         QModelIndex parentIndex;
     };
     std::vector<Pending> stack;
-    for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i)
+    for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i) {
         stack.push_back({tree_->topLevelItem(i), -1, i, QModelIndex()});
+    }
     while (!stack.empty()) {
         const Pending next = stack.back();
         stack.pop_back();
@@ -63,52 +65,62 @@ void TitleFilter::BuildIndex() {
         nodes_.push_back({next.item, next.parent, next.row, Fold(next.item->text(0)),
                           !tree_->isRowHidden(next.row, next.parentIndex)});
         const int childCount = next.item->childCount();
-        if (childCount == 0)
+        if (childCount == 0) {
             continue;
+        }
         const QModelIndex itemIndex = model->index(next.row, 0, next.parentIndex);
-        for (int i = childCount - 1; i >= 0; --i)
+        for (int i = childCount - 1; i >= 0; --i) {
             stack.push_back({next.item->child(i), index, i, itemIndex});
+        }
     }
     // Each entry's children, in display order, as one array cut into runs.
     const std::size_t count = nodes_.size();
     childStart_.assign(count + 1, 0);
-    for (const Node& node : nodes_)
-        if (node.parent >= 0)
+    for (const Node& node : nodes_) {
+        if (node.parent >= 0) {
             ++childStart_[node.parent + 1];
-    for (std::size_t i = 0; i < count; ++i)
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
         childStart_[i + 1] += childStart_[i];
+    }
     children_.resize(childStart_[count]);
     std::vector<int> filled(childStart_.begin(), childStart_.end() - 1);
     nodeOf_.reserve(static_cast<qsizetype>(count));
     for (std::size_t i = 0; i < count; ++i) {
         const int parent = nodes_[i].parent;
-        if (parent >= 0)
+        if (parent >= 0) {
             children_[filled[parent]++] = static_cast<int>(i);
-        else
+        } else {
             topLevel_.push_back(static_cast<int>(i));
+        }
         nodeOf_.insert(nodes_[i].item, static_cast<int>(i));
     }
 }
 
 QModelIndex TitleFilter::IndexOf(int node) const {
     std::vector<int> rows;
-    for (int i = node; i >= 0; i = nodes_[i].parent)
+    for (int i = node; i >= 0; i = nodes_[i].parent) {
         rows.push_back(nodes_[i].row);
+    }
     QModelIndex index;
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         index = tree_->model()->index(*row, 0, index);
+    }
     return index;
 }
 
 void TitleFilter::Apply(const QString& text) {
-    if (!tree_)
+    if (!tree_) {
         return;
+    }
     if (text.isEmpty()) {
         Restore();
         return;
     }
-    if (nodes_.empty())
+    if (nodes_.empty()) {
         BuildIndex();
+    }
     filtering_ = true;
 
     // Children come after their parent: walking backwards settles every subtree before the
@@ -126,8 +138,9 @@ void TitleFilter::Apply(const QString& text) {
         } else if (holdsMatch_[i]) {
             shown_[i] = 1;
         }
-        if (shown_[i] && node.parent >= 0)
+        if (shown_[i] && node.parent >= 0) {
             holdsMatch_[node.parent] = 1;
+        }
     }
     openToMatches_ = matches <= kOpenLimit;
     Show(topLevel_, QModelIndex());
@@ -143,8 +156,9 @@ void TitleFilter::Show(const std::vector<int>& start, const QModelIndex& parent)
         QModelIndex parent;
     };
     std::vector<Visit> stack;
-    for (auto i = start.rbegin(); i != start.rend(); ++i)
+    for (auto i = start.rbegin(); i != start.rend(); ++i) {
         stack.push_back({*i, parent});
+    }
     while (!stack.empty()) {
         const Visit visit = stack.back();
         stack.pop_back();
@@ -155,8 +169,9 @@ void TitleFilter::Show(const std::vector<int>& start, const QModelIndex& parent)
             tree_->setRowHidden(node.row, visit.parent, !shown);
             node.shown = shown;
         }
-        if (!shown || childStart_[i] == childStart_[i + 1])
+        if (!shown || childStart_[i] == childStart_[i + 1]) {
             continue;
+        }
         const QModelIndex index = model->index(node.row, 0, visit.parent);
         bool open = tree_->isExpanded(index);
         if (!open && openToMatches_ && holdsMatch_[i]) {
@@ -164,18 +179,22 @@ void TitleFilter::Show(const std::vector<int>& start, const QModelIndex& parent)
             openedByFilter_.push_back(index);
             open = true;
         }
-        if (open)
-            for (int c = childStart_[i + 1]; c-- > childStart_[i];)
+        if (open) {
+            for (int c = childStart_[i + 1]; c-- > childStart_[i];) {
                 stack.push_back({children_[c], index});
+            }
+        }
     }
 }
 
 void TitleFilter::Opened(QTreeWidgetItem* item) {
-    if (!filtering_ || showing_ || nodes_.empty())
+    if (!filtering_ || showing_ || nodes_.empty()) {
         return;
+    }
     const auto found = nodeOf_.constFind(item);
-    if (found == nodeOf_.constEnd())
+    if (found == nodeOf_.constEnd()) {
         return;
+    }
     const int i = *found;
     Show(std::vector<int>(children_.begin() + childStart_[i],
                           children_.begin() + childStart_[i + 1]),
@@ -183,11 +202,13 @@ void TitleFilter::Opened(QTreeWidgetItem* item) {
 }
 
 void TitleFilter::Restore() {
-    if (!filtering_ || !tree_)
+    if (!filtering_ || !tree_) {
         return;
+    }
     filtering_ = false;
-    if (nodes_.empty())
+    if (nodes_.empty()) {
         BuildIndex();
+    }
     // Every entry hidden, wherever it is, comes back.
     const QAbstractItemModel* model = tree_->model();
     struct Visit {
@@ -195,8 +216,9 @@ void TitleFilter::Restore() {
         QModelIndex parent;
     };
     std::vector<Visit> stack;
-    for (int i : topLevel_)
+    for (int i : topLevel_) {
         stack.push_back({i, QModelIndex()});
+    }
     while (!stack.empty()) {
         const Visit visit = stack.back();
         stack.pop_back();
@@ -206,19 +228,24 @@ void TitleFilter::Restore() {
             node.shown = true;
         }
         const int i = visit.node;
-        if (childStart_[i] == childStart_[i + 1])
+        if (childStart_[i] == childStart_[i + 1]) {
             continue;
+        }
         const QModelIndex index = model->index(node.row, 0, visit.parent);
-        for (int c = childStart_[i]; c < childStart_[i + 1]; ++c)
+        for (int c = childStart_[i]; c < childStart_[i + 1]; ++c) {
             stack.push_back({children_[c], index});
+        }
     }
     // The folders the filter opened close again; those the reader had open stay open.
-    for (const QPersistentModelIndex& index : openedByFilter_)
-        if (index.isValid())
+    for (const QPersistentModelIndex& index : openedByFilter_) {
+        if (index.isValid()) {
             tree_->setExpanded(index, false);
+        }
+    }
     openedByFilter_.clear();
-    if (QTreeWidgetItem* current = tree_->currentItem())
+    if (QTreeWidgetItem* current = tree_->currentItem()) {
         tree_->scrollToItem(current);
+    }
 }
 
 void TitleFilter::Forget() {
@@ -231,8 +258,9 @@ void TitleFilter::Forget() {
 
 void TitleFilter::focusInEvent(QFocusEvent* event) {
     // The reader is about to type: index the tree now rather than on the first letter.
-    if (nodes_.empty())
+    if (nodes_.empty()) {
         BuildIndex();
+    }
     QLineEdit::focusInEvent(event);
 }
 

@@ -76,8 +76,9 @@ TAboutBox::TAboutBox(QWidget* parent)
 }
 
 TAboutBox::~TAboutBox() {
-    if (AboutBox == this)
+    if (AboutBox == this) {
         AboutBox = nullptr;
+    }
 }
 
 void TAboutBox::OKButtonClick() {
@@ -89,8 +90,9 @@ void TAboutBox::OKButtonClick() {
 void TAboutBox::setVisible(bool visible) {
     const bool first = visible && !placed_;
     QDialog::setVisible(visible);
-    if (!first)
+    if (!first) {
         return;
+    }
     // The first time, centre the whole window, frame included, on the screen; afterwards it
     // opens where it was last.
     placed_ = true;

@@ -34,15 +34,17 @@ TForm2* Form2 = nullptr;
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form2");
-    if (!Form2)
+    if (!Form2) {
         Form2 = this;
+    }
     BuildLayout();
     Guarded([this] { FormCreate(); });
 }
 
 TForm2::~TForm2() {
-    if (Form2 == this)
+    if (Form2 == this) {
         Form2 = nullptr;
+    }
 }
 
 void TForm2::BuildLayout() {
@@ -90,8 +92,9 @@ void TForm2::BuildMenu() {
                         [this] { Guarded([this] { N10Click(); }); });
     const std::pair<QAction*, const char*> names[] = {
         {N3, "N3"}, {N8, "N8"}, {N4, "N4"}, {N9, "N9"}, {N5, "N5"}, {N6, "N6"}, {N10, "N10"}};
-    for (auto [action, name] : names)
+    for (auto [action, name] : names) {
         action->setObjectName(name);
+    }
     // The menu shows no icons; N3 carries its picture only for the button linked to it.
     N3->setIcon(CustomerData->ImageList2.Icon(8));
     N3->setIconVisibleInMenu(false);
@@ -238,15 +241,17 @@ void TForm2::SetStatusPanelText(int panel, const QString& text) {
 void TForm2::FormActivate() {}
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (!TreeView1)
+    if (!TreeView1) {
         return QMainWindow::eventFilter(watched, event);
+    }
     bool render = false;
     if (watched == TreeView1->viewport()) {
         // Every left click in the tree renders the selected entry, whatever lies under the
         // mouse; the second half of a double click (which opens a folder) renders nothing more.
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             secondClickOfDouble_ = true;
+        }
         if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
             render = !secondClickOfDouble_;
             secondClickOfDouble_ = false;
@@ -259,15 +264,17 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     if (render) {
         QPointer<QObject> alive(watched);
         Guarded([this] { TreeView1Click(); });
-        if (!alive)
+        if (!alive) {
             return true; // exit ran while the render waited: the tree is gone
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
 bool TForm2::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    if (platform::HandleMouseActivate(eventType, message, result))
+    if (platform::HandleMouseActivate(eventType, message, result)) {
         return true;
+    }
     return QMainWindow::nativeEvent(eventType, message, result);
 }
 

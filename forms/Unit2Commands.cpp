@@ -6,9 +6,9 @@
 #include "UserDialogs.h"
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
-#include "store/LibraryHeader.h"
 #include "platform/NativeFileName.h"
 #include "platform/TerminationSignals.h"
+#include "store/LibraryHeader.h"
 #include "viewer/BrowserView.h"
 
 #include <QTreeWidget>
@@ -22,10 +22,12 @@ const char* const PasswordLine = store::kPasswordLine;
 
 void EnsureCredentials(db::Database& database) {
     const auto& lines = database.Params().Lines();
-    if (std::find(lines.begin(), lines.end(), UserNameLine) == lines.end())
+    if (std::find(lines.begin(), lines.end(), UserNameLine) == lines.end()) {
         database.Params().Add(UserNameLine);
-    if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end())
+    }
+    if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end()) {
         database.Params().Add(PasswordLine);
+    }
 }
 
 // What the user is told when a chosen file did not open: the plain explanation for a library
@@ -69,18 +71,21 @@ bool TForm2::OpenDatabase(const QString& fileName) {
 }
 
 void TForm2::N3Click() {
-    if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty())
+    if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty()) {
         return;
+    }
     db::Database& database = CustomerData->IBDatabase1;
     const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested())
+    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested()) {
         return;
+    }
     // The tree and the connection must agree: back to the library shown before, or nothing.
     if (!wasConnected || !OpenDatabase(previous)) {
         ClearTree();
-        if (!wasConnected)
+        if (!wasConnected) {
             database.SetDatabaseName(platform::NativeFileName(previous));
+        }
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
                           OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);

@@ -27,8 +27,9 @@ void TForm2::BuildSearch() {
     contentsLayout->setContentsMargins(0, 0, 0, 0);
     contentsLayout->setSpacing(Panel1->layout()->spacing());
     while (QLayoutItem* item = Panel1->layout()->takeAt(0)) {
-        if (item->widget())
+        if (item->widget()) {
             contentsLayout->addWidget(item->widget());
+        }
         delete item;
     }
     Panel1->layout()->addWidget(PageControl1);
@@ -43,23 +44,28 @@ void TForm2::BuildSearch() {
 }
 
 void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
-    if (!TreeView1)
+    if (!TreeView1) {
         return;
+    }
     QTreeWidgetItem* found = nullptr;
     for (QTreeWidgetItemIterator it(TreeView1); *it && !found; ++it) {
         const auto* item = dynamic_cast<const RegisterTreeItem*>(*it);
-        if (item && item->Entry().id == id)
+        if (item && item->Entry().id == id) {
             found = *it;
+        }
     }
-    if (!found)
+    if (!found) {
         return;
-    for (QTreeWidgetItem* above = found->parent(); above; above = above->parent())
+    }
+    for (QTreeWidgetItem* above = found->parent(); above; above = above->parent()) {
         above->setExpanded(true);
+    }
     TreeView1->setCurrentItem(found);
     TreeView1->scrollToItem(found);
     TreeView1Click();
-    if (WebBrowser1 && !matches.isEmpty())
+    if (WebBrowser1 && !matches.isEmpty()) {
         WebBrowser1->page()->findText(matches.first());
+    }
 }
 
 } // namespace orvelle::forms

@@ -41,8 +41,9 @@ public:
         platform::CreateEmptyFile(fileName_);
     }
     ~PendingPathIni() {
-        if (!recorded_)
+        if (!recorded_) {
             QFile::remove(fileName_);
+        }
     }
     PendingPathIni(const PendingPathIni&) = delete;
     PendingPathIni& operator=(const PendingPathIni&) = delete;
@@ -66,8 +67,9 @@ void TForm2::FormCreate() {
     const QString registryPath =
         platform::MachineRegistry(StartupSources::RegistryFile())
             .ReadString(platform::KelvadomKey, platform::DataBasePathValue);
-    if (registryPath.isEmpty())
+    if (registryPath.isEmpty()) {
         return;
+    }
 
     // First attempt, at the recorded path; its failure is not shown, the fallback follows.
     try {
@@ -81,8 +83,9 @@ void TForm2::FormCreate() {
     }
     // A termination signal ends start-up here and at every later step: no fallback, no
     // question to the user.
-    if (platform::TerminationRequested())
+    if (platform::TerminationRequested()) {
         return;
+    }
 
     // The fallback: the path recorded in path.ini; without path.ini, a database beside us or
     // one the user picks, recorded in a new path.ini once it opened.
@@ -105,15 +108,17 @@ void TForm2::FormCreate() {
                 return;
             }
             ClearTree();
-            if (platform::TerminationRequested())
+            if (platform::TerminationRequested()) {
                 return;
+            }
         }
         Dialogs().ShowMessage(nullptr, QStringLiteral("Error"),
                               QStringLiteral("Файл \\путь к базе данных не найден !"),
                               UserDialogs::Icon::Error);
         if (platform::TerminationRequested() || !OpenDialog1.Execute() ||
-            OpenDialog1.FileName.isEmpty() || platform::TerminationRequested())
+            OpenDialog1.FileName.isEmpty() || platform::TerminationRequested()) {
             return; // no path to open
+        }
         candidate = OpenDialog1.FileName;
     }
 
@@ -126,8 +131,9 @@ void TForm2::FormCreate() {
             candidate = OpenDialog1.FileName;
             database.SetDatabaseName(platform::NativeFileName(candidate));
         }
-        if (platform::TerminationRequested())
+        if (platform::TerminationRequested()) {
             return;
+        }
         database.SetDatabaseName(platform::NativeFileName(candidate));
     }
 
@@ -138,12 +144,14 @@ void TForm2::FormCreate() {
         database.Open();
         LoadRegisterLevel(0, nullptr);
     } catch (...) {
-        if (platform::TerminationRequested())
+        if (platform::TerminationRequested()) {
             return;
+        }
         throw;
     }
-    if (pending)
+    if (pending) {
         pending->Record(candidate);
+    }
 }
 
 } // namespace orvelle::forms

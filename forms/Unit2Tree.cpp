@@ -37,17 +37,19 @@ public:
 
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
         // A termination signal stops a long load at the next entry, whatever the client does.
-        if (platform::TerminationRequested())
+        if (platform::TerminationRequested()) {
             throw std::runtime_error("The program is ending");
+        }
         const QString text = platform::FromAnsi(entry->name);
         const QIcon& icon = entry->IsFolder() ? folderIcon_ : documentIcon_;
         auto* item = new RegisterTreeItem(std::move(entry), icon);
         item->setText(0, text);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
-        if (parent)
+        if (parent) {
             static_cast<QTreeWidgetItem*>(parent)->addChild(item);
-        else
+        } else {
             topLevel_.append(item);
+        }
         return item;
     }
 
@@ -66,31 +68,36 @@ void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentIte
         TreeViewSink sink(*TreeView1, CustomerData->ImageList2);
         store::WalkRegister(CustomerData->IBQuery1, parentId, parentItem, sink);
     }
-    if (!parentItem && SearchPanel1) // the whole tree: its library can be searched
+    if (!parentItem && SearchPanel1) { // the whole tree: its library can be searched
         SearchPanel1->OpenLibrary(CustomerData->IBDatabase1.DatabaseName());
+    }
 }
 
 void TForm2::ClearTree() {
     TreeView1->clear();
-    if (SearchPanel1)
+    if (SearchPanel1) {
         SearchPanel1->CloseLibrary();
+    }
 }
 
 void TForm2::TreeView1Click() {
     QTreeWidgetItem* selected = TreeView1->currentItem();
-    if (!selected || !TreeView1->selectionModel()->isSelected(TreeView1->currentIndex()))
+    if (!selected || !TreeView1->selectionModel()->isSelected(TreeView1->currentIndex())) {
         return;
+    }
     const auto* item = dynamic_cast<RegisterTreeItem*>(selected);
-    if (!item)
+    if (!item) {
         return;
+    }
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
     if (WebBrowser1) {
         History1->DocumentOpened(selected);
         FindBar1->DocumentChanged();
         RenderHtml(text);
-        if (PrintZoom1)
+        if (PrintZoom1) {
             PrintZoom1->Apply();
+        }
     }
 }
 

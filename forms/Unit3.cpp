@@ -12,8 +12,9 @@ TCustomerData::TCustomerData(QObject* owner)
 }
 
 TCustomerData::~TCustomerData() {
-    if (CustomerData == this)
+    if (CustomerData == this) {
         CustomerData = nullptr;
+    }
 }
 
 } // namespace orvelle::forms

@@ -44,8 +44,9 @@ ZoomControl::ZoomControl(QWidget* window, viewer::BrowserView* browser)
 
     bool ok = false;
     const double stored = ReadingSettings().value(QLatin1String(SettingsKey)).toDouble(&ok);
-    if (ok && std::isfinite(stored) && stored > 0)
+    if (ok && std::isfinite(stored) && stored > 0) {
         browser_->setZoomFactor(std::clamp(stored, kSmallest, kLargest));
+    }
 }
 
 const std::vector<double>& ZoomControl::Steps() {
@@ -59,8 +60,9 @@ double ZoomControl::Factor() const {
 }
 
 void ZoomControl::SetFactor(double factor) {
-    if (!browser_ || !std::isfinite(factor))
+    if (!browser_ || !std::isfinite(factor)) {
         return;
+    }
     factor = std::clamp(factor, kSmallest, kLargest);
     browser_->setZoomFactor(factor);
     ReadingSettings().setValue(QLatin1String(SettingsKey), factor);
@@ -87,25 +89,30 @@ void ZoomControl::Step(int direction) {
     if (direction > 0) {
         const auto next = std::find_if(steps.begin(), steps.end(),
                                        [&](double s) { return s > current + tolerance; });
-        if (next != steps.end())
+        if (next != steps.end()) {
             SetFactor(*next);
+        }
     } else {
         const auto next = std::find_if(steps.rbegin(), steps.rend(),
                                        [&](double s) { return s < current - tolerance; });
-        if (next != steps.rend())
+        if (next != steps.rend()) {
             SetFactor(*next);
+        }
     }
 }
 
 bool ZoomControl::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Wheel || !browser_)
+    if (event->type() != QEvent::Wheel || !browser_) {
         return false;
+    }
     auto* wheel = static_cast<QWheelEvent*>(event);
-    if (!wheel->modifiers().testFlag(Qt::ControlModifier))
+    if (!wheel->modifiers().testFlag(Qt::ControlModifier)) {
         return false;
+    }
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || (widget != browser_ && !browser_->isAncestorOf(widget)))
+    if (!widget || (widget != browser_ && !browser_->isAncestorOf(widget))) {
         return false;
+    }
     // The engine would zoom by itself in steps of its own: ours replace them.
     wheelRemainder_ += wheel->angleDelta().y();
     while (wheelRemainder_ >= kWheelStep) {

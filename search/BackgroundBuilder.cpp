@@ -22,13 +22,15 @@ BackgroundBuilder::BackgroundBuilder(std::string databaseName, QString indexFold
 
 BackgroundBuilder::~BackgroundBuilder() {
     cancel_ = true;
-    if (thread_.joinable())
+    if (thread_.joinable()) {
         thread_.join();
+    }
 }
 
 void BackgroundBuilder::Start() {
-    if (running_ || thread_.joinable())
+    if (running_ || thread_.joinable()) {
         return;
+    }
     try {
         db::ClientLibrary::Load(); // loaded here, not raced for by two threads
     } catch (const db::Exception& error) {
@@ -54,8 +56,9 @@ void BackgroundBuilder::Run() {
     auto lastReport = Clock::now() - std::chrono::seconds(1);
     const auto progress = [this, &lastReport](int done, int total) {
         const auto now = Clock::now();
-        if (now - lastReport < std::chrono::milliseconds(100) && done != total)
+        if (now - lastReport < std::chrono::milliseconds(100) && done != total) {
             return;
+        }
         lastReport = now;
         QMetaObject::invokeMethod(
             this, [this, done, total] { Q_EMIT Progress(done, total); }, Qt::QueuedConnection);
@@ -66,8 +69,9 @@ void BackgroundBuilder::Run() {
             this,
             [this, emitter] {
                 running_ = false;
-                if (thread_.joinable())
+                if (thread_.joinable()) {
                     thread_.join();
+                }
                 emitter();
             },
             Qt::QueuedConnection);

@@ -23,11 +23,13 @@ std::uint64_t Fnv1a(std::uint64_t hash, std::string_view bytes) {
 
 // At most `limit` bytes of UTF-8 text, cut before a character, never inside one.
 std::string CutUtf8(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit)
+    if (text.size() <= limit) {
         return text;
+    }
     std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
         --end;
+    }
     return text.substr(0, end);
 }
 

@@ -56,8 +56,9 @@ void AppendClean(std::string& out, const char* text) {
 }
 
 void AppendBreak(std::string& out) {
-    if (!out.empty() && out.back() != '\n')
+    if (!out.empty() && out.back() != '\n') {
         out += '\n';
+    }
 }
 
 // Depth first without recursion: broken documents can nest very deeply.
@@ -74,8 +75,9 @@ void Collect(const GumboNode* root, HtmlText& result) {
         const GumboNode* node = step.node;
         if (step.closeOnly) {
             AppendBreak(result.body);
-            if (IsHeading(node->v.element.tag))
+            if (IsHeading(node->v.element.tag)) {
                 AppendBreak(result.headings);
+            }
             continue;
         }
         switch (node->type) {
@@ -83,8 +85,9 @@ void Collect(const GumboNode* root, HtmlText& result) {
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
             AppendClean(result.body, node->v.text.text);
-            if (step.heading)
+            if (step.heading) {
                 AppendClean(result.headings, node->v.text.text);
+            }
             break;
         case GUMBO_NODE_DOCUMENT:
         case GUMBO_NODE_ELEMENT:
@@ -95,17 +98,20 @@ void Collect(const GumboNode* root, HtmlText& result) {
             int heading = step.heading;
             if (node->type != GUMBO_NODE_DOCUMENT) {
                 const GumboTag tag = node->v.element.tag;
-                if (IsSkipped(tag))
+                if (IsSkipped(tag)) {
                     break;
-                if (IsHeading(tag))
+                }
+                if (IsHeading(tag)) {
                     heading = 1;
+                }
                 if (!IsInline(tag)) {
                     AppendBreak(result.body);
                     stack.push_back({node, heading, true});
                 }
             }
-            for (unsigned i = children.length; i-- > 0;)
+            for (unsigned i = children.length; i-- > 0;) {
                 stack.push_back({static_cast<const GumboNode*>(children.data[i]), heading, false});
+            }
             break;
         }
         case GUMBO_NODE_COMMENT:
@@ -120,24 +126,28 @@ void FindTitle(const GumboNode* root, HtmlText& result) {
     while (!stack.empty()) {
         const GumboNode* node = stack.back();
         stack.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT)
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) {
             continue;
+        }
         const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
                                                                         : node->v.element.children;
         if (node->type == GUMBO_NODE_ELEMENT) {
             if (node->v.element.tag == GUMBO_TAG_TITLE) {
                 for (unsigned i = 0; i < children.length; ++i) {
                     const auto* child = static_cast<const GumboNode*>(children.data[i]);
-                    if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE)
+                    if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE) {
                         AppendClean(result.title, child->v.text.text);
+                    }
                 }
                 return;
             }
-            if (node->v.element.tag == GUMBO_TAG_BODY)
+            if (node->v.element.tag == GUMBO_TAG_BODY) {
                 continue; // a title belongs to the head
+            }
         }
-        for (unsigned i = children.length; i-- > 0;)
+        for (unsigned i = children.length; i-- > 0;) {
             stack.push_back(static_cast<const GumboNode*>(children.data[i]));
+        }
     }
 }
 
@@ -147,8 +157,9 @@ HtmlText ExtractHtmlText(std::string_view utf8Html) {
     HtmlText result;
     GumboOutput* output =
         gumbo_parse_with_options(&kGumboDefaultOptions, utf8Html.data(), utf8Html.size());
-    if (!output)
+    if (!output) {
         return result;
+    }
     FindTitle(output->document, result);
     Collect(output->document, result);
     gumbo_destroy_output(&kGumboDefaultOptions, output);

@@ -45,10 +45,12 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
             }
             return index;
         } catch (const Xapian::DatabaseLockError&) {
-            if (Clock::now() > deadline)
+            if (Clock::now() > deadline) {
                 throw IndexError("the index is being built by another program");
-            if (cancel)
+            }
+            if (cancel) {
                 throw Cancelled{};
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         } catch (const Xapian::DatabaseCorruptError&) {
             // A damaged index is rebuilt; anything else is reported.
@@ -61,18 +63,23 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
 
 std::string StoredFingerprint(Xapian::WritableDatabase& index, const std::string& idTerm) {
     Xapian::PostingIterator posting = index.postlist_begin(idTerm);
-    if (posting == index.postlist_end(idTerm))
+    if (posting == index.postlist_end(idTerm)) {
         return {};
+    }
     return index.get_document(*posting).get_value(kSlotFingerprint);
 }
 
 int RemoveOthers(Xapian::WritableDatabase& index, const std::unordered_set<std::string>& kept) {
     std::vector<std::string> gone;
-    for (auto term = index.allterms_begin(kIdPrefix); term != index.allterms_end(kIdPrefix); ++term)
-        if (!kept.count(*term))
+    for (auto term = index.allterms_begin(kIdPrefix); term != index.allterms_end(kIdPrefix);
+         ++term) {
+        if (!kept.count(*term)) {
             gone.push_back(*term);
-    for (const std::string& term : gone)
+        }
+    }
+    for (const std::string& term : gone) {
         index.delete_document(term);
+    }
     return static_cast<int>(gone.size());
 }
 
@@ -83,14 +90,16 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
                         const std::function<void(int done, int total)>& progress) {
     BuildOutcome outcome;
     const auto checkpoint = [&cancel] {
-        if (cancel)
+        if (cancel) {
             throw Cancelled{};
+        }
     };
     try {
         // A connection of its own, apart from the window's, through the same private copy.
         auto library = std::make_unique<store::Library>();
         library->Open(databaseName);
-        const std::vector<SnapshotEntry> entries = ReadRegisterSnapshot(library->Query(), checkpoint);
+        const std::vector<SnapshotEntry> entries =
+            ReadRegisterSnapshot(library->Query(), checkpoint);
         outcome.entries = static_cast<int>(entries.size());
 
         Xapian::WritableDatabase index;
@@ -124,8 +133,9 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
                 }
                 const SnapshotEntry& entry = entries[i];
                 const std::string idTerm = kIdPrefix + std::to_string(entry.id);
-                if (!seen.insert(idTerm).second)
+                if (!seen.insert(idTerm).second) {
                     continue; // an entry reached twice through a looping register
+                }
                 const std::string content = reader.Read(entry.contentId);
                 const std::string fingerprint = Fingerprint(entry, content);
                 if (StoredFingerprint(index, idTerm) == fingerprint) {
@@ -141,10 +151,13 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
                     }
                 }
                 const auto now = Clock::now();
-                if (now - lastCommit > std::max<Clock::duration>(kFirstCommit, (now - started) / 5))
+                if (now - lastCommit >
+                    std::max<Clock::duration>(kFirstCommit, (now - started) / 5)) {
                     commit();
-                if (progress)
+                }
+                if (progress) {
                     progress(static_cast<int>(i + 1), outcome.entries);
+                }
             }
             outcome.removed = RemoveOthers(index, seen);
             index.set_metadata(kMetaComplete, "1");

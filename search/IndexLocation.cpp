@@ -15,11 +15,13 @@ namespace {
 
 // True when a file can be created (and removed) in `folder`, which is made first if needed.
 bool CanWriteIn(const QString& folder) {
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
         return false;
+    }
     QFile probe(QDir(folder).filePath(QStringLiteral(".write-probe")));
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         return false;
+    }
     const bool written = probe.write("1", 1) == 1;
     probe.close();
     probe.remove();

@@ -16,14 +16,16 @@ public:
     explicit SnapshotSink(const std::function<void()>& checkpoint) : checkpoint_(checkpoint) {}
 
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
-        if (checkpoint_)
+        if (checkpoint_) {
             checkpoint_();
+        }
         const auto* above = static_cast<const Node*>(parent);
         QString path;
         if (above) {
             path = above->path;
-            if (!path.isEmpty())
+            if (!path.isEmpty()) {
                 path += QStringLiteral(" / ");
+            }
             path += platform::FromAnsi(entries_[above->index].name);
         }
         entries_.push_back(

@@ -8,12 +8,14 @@ namespace {
 
 // The code point of the two-byte UTF-8 sequence ending at `end` (exclusive), or 0.
 char32_t CyrillicBefore(const std::string& text, std::size_t end) {
-    if (end < 2)
+    if (end < 2) {
         return 0;
+    }
     const auto lead = static_cast<unsigned char>(text[end - 2]);
     const auto trail = static_cast<unsigned char>(text[end - 1]);
-    if ((lead & 0xE0) != 0xC0 || (trail & 0xC0) != 0x80)
+    if ((lead & 0xE0) != 0xC0 || (trail & 0xC0) != 0x80) {
         return 0;
+    }
     return static_cast<char32_t>(((lead & 0x1F) << 6) | (trail & 0x3F));
 }
 
@@ -26,10 +28,12 @@ class FleetingVowelStem final : public Xapian::StemImplementation {
 public:
     std::string operator()(const std::string& word) override {
         // Text repeats its words: most are stemmed once. Bounded for very long sessions.
-        if (const auto known = cache_.find(word); known != cache_.end())
+        if (const auto known = cache_.find(word); known != cache_.end()) {
             return known->second;
-        if (cache_.size() > kCacheLimit)
+        }
+        if (cache_.size() > kCacheLimit) {
             cache_.clear();
+        }
         return cache_.emplace(word, Stem(word)).first->second;
     }
     std::string get_description() const override { return "russian-fleeting-vowel"; }
@@ -41,14 +45,16 @@ private:
         std::string stem = snowball_(word);
         // Six letters or more ending in a consonant and «ок», «ек» or «ец».
         const std::size_t n = stem.size();
-        if (n < 12)
+        if (n < 12) {
             return stem;
+        }
         const char32_t last = CyrillicBefore(stem, n);
         const char32_t vowel = CyrillicBefore(stem, n - 2);
         const char32_t before = CyrillicBefore(stem, n - 4);
         if ((last == U'к' && (vowel == U'о' || vowel == U'е')) || (last == U'ц' && vowel == U'е')) {
-            if (IsRussianConsonant(before))
+            if (IsRussianConsonant(before)) {
                 stem.erase(n - 4, 2);
+            }
         }
         return stem;
     }

@@ -33,8 +33,9 @@ QStringList MarkedWords(const QString& snippet) {
             .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
             .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
             .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-        if (!words.contains(word))
+        if (!words.contains(word)) {
             words.append(word);
+        }
     }
     return words;
 }
@@ -49,10 +50,11 @@ struct Searcher::Impl {
     // The index as it is now; false when there is none yet.
     bool Refresh() {
         try {
-            if (index)
+            if (index) {
                 index->reopen();
-            else
+            } else {
                 index.emplace(folder);
+            }
             return true;
         } catch (const Xapian::DatabaseOpeningError&) {
             index.reset();
@@ -71,8 +73,9 @@ struct Searcher::Impl {
         parser.set_database(*index);
         parser.set_max_expansion(64, Xapian::Query::WILDCARD_LIMIT_MOST_FREQUENT);
         unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE;
-        if (partial)
+        if (partial) {
             flags |= Xapian::QueryParser::FLAG_PARTIAL;
+        }
         try {
             return parser.parse_query(text, flags);
         } catch (const Xapian::QueryParserError&) {
@@ -98,11 +101,13 @@ struct Searcher::Impl {
         const std::string words = rest.trimmed().toStdString();
         if (!words.empty()) {
             Xapian::Query parsed = ParseWords(words, partial);
-            if (!parsed.empty())
+            if (!parsed.empty()) {
                 parts.push_back(parsed);
+            }
         }
-        if (parts.empty())
+        if (parts.empty()) {
             return Xapian::Query();
+        }
         return Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
     }
 };
@@ -115,15 +120,17 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
-    if (options.limit <= 0 || !impl_->Refresh())
+    if (options.limit <= 0 || !impl_->Refresh()) {
         return hits;
+    }
     // A build that commits meanwhile may pull the ground from under a reader: try once more on
     // the newer state.
     for (int attempt = 0; attempt < 3; ++attempt) {
         try {
             const Xapian::Query parsed = impl_->Build(query, options.partialLastWord);
-            if (parsed.empty())
+            if (parsed.empty()) {
                 return hits;
+            }
             Xapian::Enquire enquire(*impl_->index);
             enquire.set_weighting_scheme(Xapian::BM25Weight());
             enquire.set_query(parsed);
@@ -136,8 +143,9 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
                 const std::size_t pathAt = data.find('\n', nameAt + 1);
                 const std::size_t textAt = data.find('\n', pathAt + 1);
                 if (nameAt == std::string::npos || pathAt == std::string::npos ||
-                    textAt == std::string::npos)
+                    textAt == std::string::npos) {
                     continue; // not written by this program
+                }
                 SearchHit hit;
                 hit.id = std::atoi(data.c_str());
                 hit.score = it.get_weight();

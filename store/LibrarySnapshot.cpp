@@ -288,19 +288,9 @@ void DropCopiesOfChangedLibraries(const std::string& folder, const std::string& 
     }
 }
 
-struct Shared {
-    std::string stamp;
-    std::weak_ptr<const SnapshotLease> lease;
-};
-
-std::mutex& SharedMutex() {
+std::mutex& SlotMutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-std::map<std::string, Shared>& SharedLeases() {
-    static std::map<std::string, Shared> leases;
-    return leases;
 }
 
 } // namespace
@@ -343,12 +333,10 @@ std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseNam
     const Stamp stamp = StampOf(info, canonical);
     const std::string key = KeyOf(canonical);
 
-    const std::lock_guard<std::mutex> lock(SharedMutex());
-    Shared& shared = SharedLeases()[key];
-    if (auto lease = shared.lease.lock(); lease && shared.stamp == stamp.text) {
-        return lease;
-    }
-
+    // Every connection reads a copy of its own, also two of one process: the embedded engine
+    // gave a connection on another thread empty results from a copy another connection held.
+    // A copy left free by an earlier connection is reused while it holds the same state.
+    const std::lock_guard<std::mutex> lock(SlotMutex());
     const std::string folder = SnapshotFolder();
     MakeFolder(folder);
     const std::string base = folder + "/" + key;
@@ -391,7 +379,6 @@ std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseNam
     DropStaleSlots(base, made, slot);
     DropCopiesOfChangedLibraries(folder, key);
     auto lease = std::make_shared<const SnapshotLease>(CopyPath(base, slot), fd);
-    shared = Shared{made.text, lease};
     return lease;
 }
 

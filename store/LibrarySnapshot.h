@@ -31,9 +31,10 @@ private:
 
 // The snapshot to attach for `databaseName`: nullptr when the name is no local file (a
 // server's host:path, an alias, a file that does not exist or is no database), which then
-// goes to the client library unchanged. Connections of this process on the same unchanged
-// library share one lease. Raises EIBClientError when the library is written by an engine of
-// another on-disk structure, or when the copy cannot be made (the message says why).
+// goes to the client library unchanged. Every connection holds a copy of its own, also two of
+// this process (the search index's builder beside the window). Raises EIBClientError when the
+// library is written by an engine of another on-disk structure, or when the copy cannot be made
+// (the message says why).
 std::shared_ptr<const SnapshotLease> TakeSnapshot(const std::string& databaseName);
 
 // The folder that holds the snapshots: $XDG_CACHE_HOME/orvelle/libraries, or

@@ -30,8 +30,9 @@ constexpr auto kMemoryCheckInterval = 500ms;
 constexpr qint64 kMemoryPerCharacter = 80;
 
 BrowserError PageProcessEnded(const GuardedPage* page) {
-    if (page && !page->StopReason().isEmpty())
+    if (page && !page->StopReason().isEmpty()) {
         return BrowserError(page->StopReason());
+    }
     return BrowserError(QStringLiteral("The browser's page process ended while the document "
                                        "was being written; click the entry again to show it"));
 }
@@ -88,25 +89,29 @@ GuardedPage* BrowserView::NewPage(bool load) {
     peers.setSourceCode(scripts::NoPeerConnections());
     page->scripts().insert(peers);
     connect(page, &GuardedPage::DocumentReady, this, [this, page] {
-        if (page == shown_)
+        if (page == shown_) {
             emit DocumentReady();
+        }
     });
-    if (load)
+    if (load) {
         page->LoadEmptyDocument();
+    }
     return page;
 }
 
 void BrowserView::PrepareSpare() {
-    if (spare_ && !spare_->Written() && !spare_->ProcessEnded())
+    if (spare_ && !spare_->Written() && !spare_->ProcessEnded()) {
         return; // ready, or on its way
+    }
     delete spare_.data();
     spare_ = NewPage();
 }
 
 GuardedPage* BrowserView::PageForWrite() {
     if (shown_ && !shown_->Written() && !shown_->ProcessEnded() &&
-        (shown_->HoldsDocument() || !spare_))
+        (shown_->HoldsDocument() || !spare_)) {
         return shown_;
+    }
     if (spare_ && !spare_->Written() && !spare_->ProcessEnded()) {
         GuardedPage* page = spare_;
         spare_ = nullptr;
@@ -116,11 +121,13 @@ GuardedPage* BrowserView::PageForWrite() {
 }
 
 void BrowserView::Show(GuardedPage* page) {
-    if (page == shown_)
+    if (page == shown_) {
         return;
+    }
     GuardedPage* former = shown_;
-    if (former)
+    if (former) {
         page->setZoomFactor(former->zoomFactor());
+    }
     setPage(page);
     shown_ = page;
     if (former) {
@@ -132,24 +139,27 @@ void BrowserView::Show(GuardedPage* page) {
         former->deleteLater();
         const bool shared = pid == page->renderProcessPid() ||
                             (spare_ && spare_ != former && pid == spare_->renderProcessPid());
-        if (pid > 0 && !shared)
+        if (pid > 0 && !shared) {
             pageprocess::End(pid);
+        }
     }
     emit PageReplaced(page);
 }
 
 void BrowserView::NavigateToBlank() {
     if (shown_ && !shown_->Written()) {
-        if (!shown_->LoadStarted())
+        if (!shown_->LoadStarted()) {
             shown_->LoadEmptyDocument();
+        }
         return;
     }
     Show(NewPage());
 }
 
 bool BrowserView::WaitForDocument(std::chrono::milliseconds limit) {
-    if (HasDocument())
+    if (HasDocument()) {
         return true;
+    }
     QPointer<BrowserView> self(this);
     EngineWait wait(this, nullptr);
     wait.EndOn(this, &BrowserView::DocumentReady);
@@ -165,30 +175,35 @@ BrowserView::Ticket BrowserView::BeginRender() {
 
 std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& html,
                                                   const ShownHandler& onShown) {
-    if (!IsCurrent(ticket))
+    if (!IsCurrent(ticket)) {
         return std::nullopt;
+    }
     QPointer<BrowserView> self(this);
     QPointer<GuardedPage> page = PageForWrite();
     const auto fresh = qScopeGuard([self] {
-        if (self)
+        if (self) {
             self->PrepareSpare(); // the next document's page, while this one is read
+        }
     });
 
     if (!page->HoldsDocument()) {
-        if (!page->LoadStarted())
+        if (!page->LoadStarted()) {
             page->LoadEmptyDocument();
+        }
         EngineWait ready(this, page);
         ready.EndOn(page.data(), &GuardedPage::DocumentReady);
         ready.EndOn(this, &BrowserView::RenderClaimed);
         ready.Wait(kPageLimit);
         if (!self || !IsCurrent(ticket)) {
-            if (page && page != shown_)
+            if (page && page != shown_) {
                 page->deleteLater();
+            }
             return std::nullopt;
         }
         if (!page || !page->HoldsDocument()) {
-            if (page && page != shown_)
+            if (page && page != shown_) {
                 page->deleteLater();
+            }
             throw BrowserError(QStringLiteral("The browser did not open a document within %1 s")
                                    .arg(kPageLimit.count() / 1000));
         }
@@ -197,8 +212,9 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     page->MarkWritten(kMemoryPerCharacter * html.size());
     writing_ = page;
     const auto doneWriting = qScopeGuard([this, self, page] {
-        if (self && writing_ == page)
+        if (self && writing_ == page) {
             writing_ = nullptr;
+        }
     });
 
     EngineWait write(this, page);
@@ -206,20 +222,26 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     page->runJavaScript(scripts::WriteDocument(html, ticket), QWebEngineScript::ApplicationWorld,
                         write.Answerer());
     const auto outcome = write.Wait(EngineWait::kNoDeadline);
-    if (!self || !IsCurrent(ticket))
+    if (!self || !IsCurrent(ticket)) {
         return std::nullopt;
-    if (outcome == EngineWait::Outcome::PageProcessEnded)
+    }
+    if (outcome == EngineWait::Outcome::PageProcessEnded) {
         throw PageProcessEnded(page);
+    }
     const QVariantMap answer = write.Value().toMap();
-    if (!answer.contains(QStringLiteral("name")))
+    if (!answer.contains(QStringLiteral("name"))) {
         throw BrowserError(QStringLiteral("The browser could not write the document"));
+    }
     emit DocumentShown();
-    if (self && IsCurrent(ticket) && onShown)
+    if (self && IsCurrent(ticket) && onShown) {
         onShown(answer.value(QStringLiteral("name")).toString());
-    if (!self || !IsCurrent(ticket))
+    }
+    if (!self || !IsCurrent(ticket)) {
         return std::nullopt;
-    if (!answer.contains(QStringLiteral("pending")))
+    }
+    if (!answer.contains(QStringLiteral("pending"))) {
         return answer.value(QStringLiteral("name")).toString();
+    }
     // The rest goes in a script of its own, written once a frame has shown the first part.
     page->runJavaScript(scripts::WriteRest(html, ticket), QWebEngineScript::ApplicationWorld);
 
@@ -227,8 +249,9 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
     // document still arriving; the page itself follows the last in-document link clicked.
     pendingWrite_ = ticket;
     const auto clearPending = qScopeGuard([this, self, ticket] {
-        if (self && pendingWrite_ == ticket)
+        if (self && pendingWrite_ == ticket) {
             pendingWrite_ = 0;
+        }
     });
     for (;;) {
         EngineWait poll(this, page);
@@ -236,18 +259,21 @@ std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& 
         page->runJavaScript(scripts::WrittenDocumentName(ticket),
                             QWebEngineScript::ApplicationWorld, poll.Answerer());
         const auto polled = poll.Wait(EngineWait::kNoDeadline);
-        if (!self || !IsCurrent(ticket))
+        if (!self || !IsCurrent(ticket)) {
             return std::nullopt;
-        if (polled == EngineWait::Outcome::PageProcessEnded)
+        }
+        if (polled == EngineWait::Outcome::PageProcessEnded) {
             throw PageProcessEnded(page);
+        }
         if (poll.Value().typeId() == QMetaType::QString) {
             return poll.Value().toString();
         }
         EngineWait pause(this, page);
         pause.EndOn(this, &BrowserView::RenderClaimed);
         pause.Wait(kPollInterval);
-        if (!self || !IsCurrent(ticket))
+        if (!self || !IsCurrent(ticket)) {
             return std::nullopt;
+        }
     }
 }
 
@@ -258,25 +284,31 @@ std::optional<QString> BrowserView::WriteDocument(const QString& html) {
 void BrowserView::ScrollToAnchor(const QString& anchor) {
     QPointer<BrowserView> self(this);
     const Evaluation outcome = Evaluate(shown_, scripts::ScrollToAnchor(anchor), kScrollLimit);
-    if (!self)
+    if (!self) {
         return;
-    if (!outcome.Answered())
+    }
+    if (!outcome.Answered()) {
         throw BrowserError(
             QStringLiteral("The browser did not answer while scrolling to \"%1\"").arg(anchor));
-    if (!outcome.value.toBool())
+    }
+    if (!outcome.value.toBool()) {
         throw BrowserError(QStringLiteral("The document has no element named \"%1\"").arg(anchor));
+    }
 }
 
 bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMainFrame,
                          NavigationKind kind) {
-    if (from != shown_)
+    if (from != shown_) {
         return false; // a page on its way out
+    }
     const bool newWindow = kind == NavigationKind::NewWindow;
-    if (!isMainFrame && kind == NavigationKind::Script)
+    if (!isMainFrame && kind == NavigationKind::Script) {
         return IsInline(url); // frames the document or its scripts load: quiet
+    }
     const bool inDocument = isMainFrame && !newWindow && scripts::IsInDocumentLink(url);
-    if (pendingWrite_ != 0)
+    if (pendingWrite_ != 0) {
         return false; // a document still arriving: stay on it (its links are held in the page)
+    }
     bool allowed = !newWindow;
     if (handler_) {
         const QUrl shown = scripts::ShownUrl(url);
@@ -295,8 +327,9 @@ bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMai
             return false;
         }
     }
-    if (!allowed || newWindow)
+    if (!allowed || newWindow) {
         return false;
+    }
     if (inDocument) {
         // Let through means: move to the anchor inside this document, as the link meant,
         // rather than to the made-up address it resolves to.
@@ -311,21 +344,25 @@ bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMai
 
 void BrowserView::WatchMemory() {
     for (GuardedPage* page : {shown_.data(), spare_.data()}) {
-        if (!page)
+        if (!page) {
             continue;
+        }
         const qint64 pid = page->renderProcessPid();
         const qint64 bytes = pageprocess::ResidentBytes(pid);
         const qint64 limit = memoryLimit_ + page->DocumentMemory();
-        if (bytes <= limit)
+        if (bytes <= limit) {
             continue;
+        }
         const QString reason =
             QStringLiteral("The document used more than %1 MB of memory and was stopped")
                 .arg(limit >> 20);
         page->SetStopReason(reason);
-        if (!pageprocess::End(pid))
+        if (!pageprocess::End(pid)) {
             continue;
-        if (page == shown_ && page != writing_)
+        }
+        if (page == shown_ && page != writing_) {
             emit DocumentStopped(reason); // else the render waiting on it reports it
+        }
     }
 }
 

@@ -19,8 +19,9 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         const QString scheme = info.requestUrl().scheme();
         const bool inline_ = scheme == u"data" || scheme == u"blob" || scheme == u"about";
-        if (!inline_)
+        if (!inline_) {
             info.block(true);
+        }
     }
 };
 
@@ -50,8 +51,9 @@ void Restrict(QWebEngineSettings* settings) {
         S::XSSAuditingEnabled,
         S::HyperlinkAuditingEnabled,
     };
-    for (const S::WebAttribute attribute : off)
+    for (const S::WebAttribute attribute : off) {
         settings->setAttribute(attribute, false);
+    }
     settings->setAttribute(S::WebRTCPublicInterfacesOnly, true);
     settings->setAttribute(S::PlaybackRequiresUserGesture, true);
     settings->setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);

@@ -11,12 +11,15 @@ namespace {
 
 int HexValue(QChar c) {
     const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
+    if (u >= u'0' && u <= u'9') {
         return u - u'0';
-    if (u >= u'a' && u <= u'f')
+    }
+    if (u >= u'a' && u <= u'f') {
         return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
+    }
+    if (u >= u'A' && u <= u'F') {
         return u - u'A' + 10;
+    }
     return -1;
 }
 
@@ -44,18 +47,21 @@ QString DecodeAnchor(const QString& url) {
             continue;
         }
         qsizetype end = i + 1;
-        while (end < n && tail[end] != u'%')
+        while (end < n && tail[end] != u'%') {
             ++end;
+        }
         bytes.append(QStringView(tail).mid(i, end - i).toUtf8());
         i = end;
     }
-    if (!escaped)
+    if (!escaped) {
         return tail;
+    }
 
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString decoded = utf8.decode(bytes);
-    if (!utf8.hasError())
+    if (!utf8.hasError()) {
         return decoded;
+    }
     // Not UTF-8: the escapes were single bytes of the Windows code page. Decode the escapes
     // alone that way and keep the literal characters as they were written.
     QString out;
@@ -75,8 +81,9 @@ QString DecodeAnchor(const QString& url) {
         out.append(tail[i]);
         ++i;
     }
-    if (!run.isEmpty())
+    if (!run.isEmpty()) {
         out += FromCp1251(run);
+    }
     return out;
 }
 

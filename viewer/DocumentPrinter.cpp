@@ -25,8 +25,9 @@ bool IsPdfFile(const QPrinter& printer) {
 // Marks a print job under way for as long as it lives.
 struct Busy {
     explicit Busy(bool& flag) : flag_(flag) {
-        if (flag_)
+        if (flag_) {
             throw BrowserError(QStringLiteral("The document is being printed already"));
+        }
         flag_ = true;
     }
     ~Busy() { flag_ = false; }
@@ -37,20 +38,23 @@ struct Busy {
 
 DocumentPrinter::DocumentPrinter(BrowserView* view, std::unique_ptr<PrintDialogs> dialogs)
     : view_(view), dialogs_(std::move(dialogs)), printer_(QPrinter::ScreenResolution) {
-    if (!dialogs_)
+    if (!dialogs_) {
         dialogs_ = std::make_unique<QtPrintDialogs>();
+    }
     printer_.setResolution(kResolution);
 }
 
 void DocumentPrinter::RequireDocument() const {
-    if (!view_ || !view_->HasDocument())
+    if (!view_ || !view_->HasDocument()) {
         throw BrowserError(QStringLiteral("There is no document to print yet"));
+    }
 }
 
 void DocumentPrinter::PrintWithDialog(QWidget* parent) {
     RequireDocument();
-    if (dialogs_->AskPrint(printer_, parent))
+    if (dialogs_->AskPrint(printer_, parent)) {
         PrintTo(printer_);
+    }
 }
 
 void DocumentPrinter::PrintNow() {
@@ -61,8 +65,9 @@ void DocumentPrinter::PrintNow() {
 void DocumentPrinter::Preview(QWidget* parent) {
     RequireDocument();
     const QByteArray pdf = MakePdf(printer_.pageLayout());
-    if (dialogs_->ShowPreview(pdf, parent))
+    if (dialogs_->ShowPreview(pdf, parent)) {
         PrintWithDialog(parent);
+    }
 }
 
 void DocumentPrinter::PageSetup(QWidget* parent) {
@@ -74,16 +79,18 @@ void DocumentPrinter::PrintTo(QPrinter& printer) {
     if (IsPdfFile(printer)) {
         const QByteArray pdf = MakePdf(printer.pageLayout());
         QFile file(printer.outputFileName());
-        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush())
+        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush()) {
             throw BrowserError(QStringLiteral("Cannot write %1: %2")
                                    .arg(printer.outputFileName(), file.errorString()));
+        }
         return;
     }
-    if (printer.outputFormat() == QPrinter::PdfFormat)
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
         // A PDF printer without a file is what Qt gives when the system has no printer.
         throw BrowserError(QPrinterInfo::availablePrinters().isEmpty()
                                ? QStringLiteral("No printer is installed")
                                : QStringLiteral("The printer has no file to print into"));
+    }
     Rasterise(printer);
 }
 
@@ -112,16 +119,18 @@ QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
     page->printToPdf([answer](const QByteArray& pdf) { answer(pdf); }, layout);
     RequirePrinted(printed.Wait(kPrintLimit));
     const QByteArray pdf = printed.Value().toByteArray();
-    if (pdf.isEmpty())
+    if (pdf.isEmpty()) {
         throw BrowserError(QStringLiteral("The document could not be printed"));
+    }
     return pdf;
 }
 
 void DocumentPrinter::Rasterise(QPrinter& printer) {
     Busy busy(printing_);
     platform::WaitCursor wait;
-    if (printer.resolution() > kResolution)
+    if (printer.resolution() > kResolution) {
         printer.setResolution(kResolution);
+    }
     BrowserView* view = view_.data();
     EngineWait printed(view, view->page());
     QObject receiver;
@@ -129,8 +138,9 @@ void DocumentPrinter::Rasterise(QPrinter& printer) {
                      [answer = printed.Answerer()](bool ok) { answer(ok); });
     view->print(&printer);
     RequirePrinted(printed.Wait(kPrintLimit));
-    if (!printed.Value().toBool())
+    if (!printed.Value().toBool()) {
         throw BrowserError(QStringLiteral("The document could not be printed"));
+    }
 }
 
 } // namespace orvelle::viewer

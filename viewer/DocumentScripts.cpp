@@ -17,8 +17,9 @@ QString Source(const char* file) {
     static const bool loaded = (LoadScriptResources(), true);
     Q_UNUSED(loaded);
     QFile source(QStringLiteral(":/orvelle/viewer/") + QLatin1String(file));
-    if (!source.open(QIODevice::ReadOnly))
+    if (!source.open(QIODevice::ReadOnly)) {
         qFatal("The viewer's script %s is missing from the program", file);
+    }
     return QString::fromUtf8(source.readAll());
 }
 
@@ -82,8 +83,9 @@ namespace {
 // Where a long document is cut: after kFirstPartCharacters, keeping a surrogate pair together.
 qsizetype FirstPartEnd(const QString& html) {
     qsizetype cut = html.size() > kFirstPartCharacters ? kFirstPartCharacters : html.size();
-    if (cut < html.size() && html.at(cut - 1).isHighSurrogate())
+    if (cut < html.size() && html.at(cut - 1).isHighSurrogate()) {
         --cut;
+    }
     return cut;
 }
 
@@ -111,8 +113,9 @@ QString WriteDocument(const QString& html, quint64 render) {
 QString WriteRest(const QString& html, quint64 render) {
     static const QString source = Source("write-rest.js");
     const qsizetype cut = FirstPartEnd(html);
-    if (cut >= html.size())
+    if (cut >= html.size()) {
         return {};
+    }
     QString arguments;
     arguments.reserve(html.size() - cut + (html.size() - cut) / 8 + 64);
     arguments.append(u"{\"rest\":")
@@ -151,11 +154,13 @@ QString NoPeerConnections() {
 QUrl ShownUrl(const QUrl& url) {
     const QByteArray encoded = url.toEncoded();
     const QByteArray base(kLinkBase);
-    if (!encoded.startsWith(base))
+    if (!encoded.startsWith(base)) {
         return url;
+    }
     const QByteArray rest = encoded.mid(base.size());
-    if (rest.isEmpty() || rest.startsWith('#') || rest.startsWith('?'))
+    if (rest.isEmpty() || rest.startsWith('#') || rest.startsWith('?')) {
         return QUrl::fromEncoded("about:blank" + rest);
+    }
     return QUrl::fromEncoded("about:" + rest);
 }
 

@@ -17,8 +17,9 @@ struct EngineWait::State {
 EngineWait::EngineWait(QObject* guard, QWebEnginePage* page)
     : state_(std::make_shared<State>()), context_(std::make_unique<QObject>()), guard_(guard),
       page_(page), hadGuard_(guard != nullptr), hadPage_(page != nullptr) {
-    if (guard)
+    if (guard) {
         QObject::connect(guard, &QObject::destroyed, context_.get(), [this] { EndNow(); });
+    }
     if (page) {
         QObject::connect(page, &QObject::destroyed, context_.get(), [this] { EndNow(); });
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, context_.get(), [this] {
@@ -34,19 +35,22 @@ EngineWait::~EngineWait() {
 
 std::function<void(const QVariant&)> EngineWait::Answerer() const {
     return [state = state_](const QVariant& value) {
-        if (state->answered)
+        if (state->answered) {
             return;
+        }
         state->answered = true;
         state->value = value;
-        if (state->loop)
+        if (state->loop) {
             state->loop->quit();
+        }
     };
 }
 
 void EngineWait::EndNow() {
     ended_ = true;
-    if (state_->loop)
+    if (state_->loop) {
         state_->loop->quit();
+    }
 }
 
 EngineWait::Outcome EngineWait::Wait(std::chrono::milliseconds limit) {
@@ -61,20 +65,26 @@ EngineWait::Outcome EngineWait::Wait(std::chrono::milliseconds limit) {
     // Every reason to stop is looked at again each time the loop returns, whoever quit it. A
     // page going away answers its scripts with nothing: that is no answer.
     for (;;) {
-        if (hadGuard_ && !guard_)
+        if (hadGuard_ && !guard_) {
             return Outcome::GuardGone;
-        if (hadPage_ && !page_)
+        }
+        if (hadPage_ && !page_) {
             return Outcome::PageProcessEnded;
-        if (processEnded_ && !(state_->answered && state_->value.isValid()))
+        }
+        if (processEnded_ && !(state_->answered && state_->value.isValid())) {
             return Outcome::PageProcessEnded;
-        if (state_->answered)
+        }
+        if (state_->answered) {
             return Outcome::Answered;
-        if (ended_)
+        }
+        if (ended_) {
             return Outcome::Ended;
+        }
         if (limit >= std::chrono::milliseconds::zero()) {
             const qint64 left = limit.count() - clock.elapsed();
-            if (left <= 0)
+            if (left <= 0) {
                 return Outcome::TimedOut;
+            }
             deadline.start(static_cast<int>(std::min<qint64>(left, 1 << 30)));
         }
         loop.exec(QEventLoop::AllEvents);
@@ -91,8 +101,9 @@ QVariant EngineWait::Value() const {
 
 Evaluation Evaluate(QWebEnginePage* page, const QString& script, std::chrono::milliseconds limit,
                     quint32 world) {
-    if (!page)
+    if (!page) {
         return {EngineWait::Outcome::PageProcessEnded, {}};
+    }
     EngineWait wait(nullptr, page);
     page->runJavaScript(script, world, wait.Answerer());
     Evaluation result;

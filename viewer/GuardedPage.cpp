@@ -53,8 +53,9 @@ WindowCatcher::WindowCatcher(QWebEngineProfile* profile, NavigationCheck check,
 }
 
 bool WindowCatcher::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-    if (!isMainFrame || announced_)
+    if (!isMainFrame || announced_) {
         return false;
+    }
     announced_ = true;
     check_(opener_, url, true, NavigationKind::NewWindow);
     deleteLater();

@@ -8,17 +8,20 @@
 namespace orvelle::viewer::pageprocess {
 
 qint64 ResidentBytes(qint64 pid) {
-    if (pid <= 0)
+    if (pid <= 0) {
         return -1;
+    }
     // "VmRSS:   123456 kB" in /proc/PID/status (Linux).
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
+    if (!status.open(QIODevice::ReadOnly)) {
         return -1;
+    }
     // A /proc file tells no size: read what it has, a few kilobytes at most.
     const QByteArray text = status.read(16384);
     const qsizetype at = text.indexOf("\nVmRSS:");
-    if (at < 0)
+    if (at < 0) {
         return -1;
+    }
     const qsizetype end = text.indexOf('\n', at + 1);
     const QByteArray value = text.mid(at + 7, end < 0 ? -1 : end - at - 7).trimmed();
     bool ok = false;

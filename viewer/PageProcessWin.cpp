@@ -7,11 +7,13 @@
 namespace orvelle::viewer::pageprocess {
 
 qint64 ResidentBytes(qint64 pid) {
-    if (pid <= 0)
+    if (pid <= 0) {
         return -1;
+    }
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
-    if (!process)
+    if (!process) {
         return -1;
+    }
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     const BOOL ok = GetProcessMemoryInfo(process, &counters, sizeof counters);
@@ -20,11 +22,13 @@ qint64 ResidentBytes(qint64 pid) {
 }
 
 bool End(qint64 pid) {
-    if (pid <= 0)
+    if (pid <= 0) {
         return false;
+    }
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
-    if (!process)
+    if (!process) {
         return false;
+    }
     const BOOL ok = TerminateProcess(process, 1);
     CloseHandle(process);
     return ok != FALSE;

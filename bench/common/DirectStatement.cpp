@@ -8,12 +8,15 @@ namespace orvelle::bench {
 namespace {
 
 bool SameName(const char* a, int length, const char* b) {
-    if (static_cast<int>(std::strlen(b)) != length)
+    if (static_cast<int>(std::strlen(b)) != length) {
         return false;
-    for (int i = 0; i < length; ++i)
+    }
+    for (int i = 0; i < length; ++i) {
         if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
+            std::toupper(static_cast<unsigned char>(b[i]))) {
             return false;
+        }
+    }
     return true;
 }
 
@@ -21,8 +24,9 @@ bool SameName(const char* a, int length, const char* b) {
 
 void CheckStatus(const db::ClientApi& api, ISC_STATUS result, const ISC_STATUS* status,
                  const char* what) {
-    if (result == 0)
+    if (result == 0) {
         return;
+    }
     char text[512];
     const ISC_STATUS* vector = status;
     std::string message = what;
@@ -65,8 +69,9 @@ DirectStatement::DirectStatement(const DirectContext& context, const std::string
         CheckStatus(c_.api,
                     c_.api.isc_dsql_describe_bind(status, &handle_, c_.dialect, input_.get()),
                     status, "describe_bind");
-        if (input_->sqld > 1)
+        if (input_->sqld > 1) {
             throw std::runtime_error("the statement takes more than one parameter");
+        }
         output_ = NewSqlda(16);
         CheckStatus(c_.api, c_.api.isc_dsql_describe(status, &handle_, c_.dialect, output_.get()),
                     status, "describe");
@@ -108,33 +113,38 @@ DirectStatement::DirectStatement(const DirectContext& context, const std::string
 
 DirectStatement::~DirectStatement() {
     ISC_STATUS_ARRAY status{};
-    if (queryCalls_)
+    if (queryCalls_) {
         c_.api.isc_dsql_free_statement(status, &handle_, DSQL_close);
+    }
     c_.api.isc_dsql_free_statement(status, &handle_, DSQL_drop);
 }
 
 void DirectStatement::Execute(std::optional<std::int32_t> parameter) {
     const bool takesParameter = input_->sqld > 0;
-    if (parameter.has_value() != takesParameter)
+    if (parameter.has_value() != takesParameter) {
         throw std::runtime_error(takesParameter ? "the statement needs its parameter"
                                                 : "the statement takes no parameter");
-    if (parameter)
+    }
+    if (parameter) {
         parameter_ = *parameter;
+    }
     ISC_STATUS_ARRAY status{};
     CheckStatus(c_.api,
                 c_.api.isc_dsql_execute2(status, c_.transaction, &handle_, c_.dialect,
                                          takesParameter ? input_.get() : nullptr, nullptr),
                 status, "execute");
-    if (queryCalls_)
+    if (queryCalls_) {
         CheckStatus(c_.api, c_.api.isc_dsql_set_cursor_name(status, &handle_, "BENCH_CURSOR", 0),
                     status, "set_cursor_name");
+    }
 }
 
 int DirectStatement::Column(const char* name) const {
     for (int i = 0; i < output_->sqld; ++i) {
         const XSQLVAR& var = output_->sqlvar[i];
-        if (SameName(var.aliasname, var.aliasname_length, name))
+        if (SameName(var.aliasname, var.aliasname_length, name)) {
             return i;
+        }
     }
     throw std::runtime_error(std::string("no column ") + name);
 }

@@ -46,8 +46,9 @@ public:
         ISC_STATUS_ARRAY status{};
         const ISC_STATUS result =
             c_.api.isc_dsql_fetch(status, &handle_, c_.dialect, output_.get());
-        if (result == 100)
+        if (result == 100) {
             return false;
+        }
         CheckStatus(c_.api, result, status, "fetch");
         return true;
     }
@@ -58,16 +59,18 @@ public:
     // The current row's values; 0 and "" for NULL.
     std::int32_t Integer(int column) const {
         const XSQLVAR& var = output_->sqlvar[column];
-        if (*var.sqlind < 0)
+        if (*var.sqlind < 0) {
             return 0;
+        }
         std::int32_t value = 0;
         std::memcpy(&value, var.sqldata, sizeof value);
         return value;
     }
     std::string Text(int column) const {
         const XSQLVAR& var = output_->sqlvar[column];
-        if (*var.sqlind < 0)
+        if (*var.sqlind < 0) {
             return {};
+        }
         unsigned short length = 0;
         std::memcpy(&length, var.sqldata, sizeof length);
         return std::string(var.sqldata + 2, length);

@@ -4,9 +4,9 @@
 
 #include "DirectApi.h"
 
-#include "store/Library.h"
 #include "kvdbuild/Register.h"
 #include "kvdbuild/Synthetic.h"
+#include "store/Library.h"
 
 #include <algorithm>
 #include <chrono>

@@ -63,8 +63,9 @@ void Build(const std::string& path, int megabytes) {
         row.ispapka = 0;
         row.needshow = 1;
         rows.push_back(row);
-        if (id % 16 == 0)
+        if (id % 16 == 0) {
             builder.Commit();
+        }
     }
     kvdbuild::AddRegisterRows(builder, rows);
     builder.Close();
@@ -77,8 +78,9 @@ double OpenThroughSnapshot(const std::string& path) {
     const auto start = Clock::now();
     store::Library library;
     library.Open(path);
-    if (store::ReadDocumentContent(library.Query(), 1).size() != kDocument)
+    if (store::ReadDocumentContent(library.Query(), 1).size() != kDocument) {
         throw std::runtime_error("the document came back short");
+    }
     return Since(start);
 }
 
@@ -94,8 +96,9 @@ double OpenDirectly(const std::string& path) {
     database.SetDatabaseName(path);
     database.Open();
     transaction.StartTransaction();
-    if (store::ReadDocumentContent(query, 1).size() != kDocument)
+    if (store::ReadDocumentContent(query, 1).size() != kDocument) {
         throw std::runtime_error("the document came back short");
+    }
     return Since(start);
 }
 
@@ -108,15 +111,18 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--keep" && i + 1 < argc)
+        if (arg == "--keep" && i + 1 < argc) {
             keep = argv[++i];
-        else
+        } else {
             positional.push_back(arg);
+        }
     }
-    if (!positional.empty())
+    if (!positional.empty()) {
         megabytes = std::max(8, std::atoi(positional[0].c_str()));
-    if (positional.size() > 1)
+    }
+    if (positional.size() > 1) {
         rounds = std::max(1, std::atoi(positional[1].c_str()));
+    }
 
     std::filesystem::path folder = keep;
     if (folder.empty()) {
@@ -129,8 +135,9 @@ int main(int argc, char** argv) {
     try {
         const std::string library =
             (folder / ("library-" + std::to_string(megabytes) + ".kvd")).string();
-        if (!std::filesystem::exists(library))
+        if (!std::filesystem::exists(library)) {
             Build(library, megabytes);
+        }
         // The copy the engine opens directly is a scratch file: attaching writes to it.
         const std::string scratch = (folder / "direct.kvd").string();
         std::filesystem::copy_file(library, scratch,
@@ -155,9 +162,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_open: %s\n", error.what());
         return 1;
     }
-    if (keep.empty())
+    if (keep.empty()) {
         std::filesystem::remove_all(folder);
-    else
+    } else {
         std::filesystem::remove_all(folder / "cache");
+    }
     return 0;
 }

@@ -53,8 +53,9 @@ kvdbuild::RegisterRow Row(std::int32_t parent, std::int32_t id, std::int32_t chi
 // `entries` documents under the root, inserted in reverse display order.
 std::vector<kvdbuild::RegisterRow> Siblings(int entries) {
     std::vector<kvdbuild::RegisterRow> rows;
-    for (int id = entries; id >= 1; --id)
+    for (int id = entries; id >= 1; --id) {
         rows.push_back(Row(0, id, 0, id));
+    }
     return rows;
 }
 
@@ -65,10 +66,12 @@ std::vector<kvdbuild::RegisterRow> Levels(int entries) {
     for (long total = 0;; ++fanOut) {
         long level = 1;
         total = 0;
-        for (int depth = 0; depth < 5; ++depth)
+        for (int depth = 0; depth < 5; ++depth) {
             total += (level *= fanOut);
-        if (total >= entries)
+        }
+        if (total >= entries) {
             break;
+        }
     }
     std::vector<std::int32_t> parents;
     std::vector<std::int32_t> ids;
@@ -76,21 +79,25 @@ std::vector<kvdbuild::RegisterRow> Levels(int entries) {
     std::int32_t next = 1;
     for (int depth = 0; depth < 5 && next <= entries; ++depth) {
         std::vector<std::int32_t> level;
-        for (std::int32_t parent : upper)
+        for (std::int32_t parent : upper) {
             for (int k = 0; k < fanOut && next <= entries; ++k) {
                 parents.push_back(parent);
                 ids.push_back(next);
                 level.push_back(next++);
             }
+        }
         upper = std::move(level);
     }
     std::vector<std::int32_t> children(static_cast<std::size_t>(next), 0);
-    for (std::int32_t parent : parents)
-        if (parent != 0)
+    for (std::int32_t parent : parents) {
+        if (parent != 0) {
             ++children[static_cast<std::size_t>(parent)];
+        }
+    }
     std::vector<kvdbuild::RegisterRow> rows;
-    for (std::size_t k = parents.size(); k-- > 0;)
+    for (std::size_t k = parents.size(); k-- > 0;) {
         rows.push_back(Row(parents[k], ids[k], children[static_cast<std::size_t>(ids[k])], ids[k]));
+    }
     return rows;
 }
 
@@ -138,15 +145,18 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--keep" && i + 1 < argc)
+        if (arg == "--keep" && i + 1 < argc) {
             keep = argv[++i];
-        else
+        } else {
             positional.push_back(arg);
+        }
     }
-    if (!positional.empty())
+    if (!positional.empty()) {
         rounds = std::max(1, std::atoi(positional[0].c_str()));
-    if (positional.size() > 1)
+    }
+    if (positional.size() > 1) {
         entries = std::max(100, std::atoi(positional[1].c_str()));
+    }
 
     std::filesystem::path folder = keep;
     if (folder.empty()) {
@@ -178,7 +188,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_tree: %s\n", error.what());
         return 1;
     }
-    if (keep.empty())
+    if (keep.empty()) {
         std::filesystem::remove_all(folder);
+    }
     return 0;
 }

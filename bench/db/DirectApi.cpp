@@ -13,8 +13,9 @@ std::uint64_t DirectChildrenCycle(const DirectContext& context, const std::strin
     const RegisterColumns columns(statement);
     statement.Execute(parameter);
     std::uint64_t sum = 0;
-    while (statement.Fetch())
+    while (statement.Fetch()) {
         ReadRegisterRow(statement, columns, sum);
+    }
     return sum;
 }
 

@@ -18,9 +18,9 @@
 #include "kvdbuild/Register.h"
 #include "platform/AnsiText.h"
 #include "search/IndexBuilder.h"
-#include "store/Library.h"
 #include "search/RegisterSnapshot.h"
 #include "search/Searcher.h"
+#include "store/Library.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,8 +133,9 @@ std::vector<QString> WriteFiles(const std::string& library, const QString& folde
         if (i % 50 == 0) {
             QString body = html;
             body.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-            for (auto it = wordPattern.globalMatch(body); it.hasNext();)
+            for (auto it = wordPattern.globalMatch(body); it.hasNext();) {
                 words.push_back(it.next().captured(0).toLower());
+            }
         }
     }
     return words;
@@ -155,16 +156,18 @@ double RunOmindex(const QString& files, const QString& index) {
 }
 
 double Percentile(std::vector<double> values, double p) {
-    if (values.empty())
+    if (values.empty()) {
         return 0;
+    }
     std::sort(values.begin(), values.end());
     const auto at = static_cast<std::size_t>(p * (values.size() - 1) + 0.5);
     return values[std::min(at, values.size() - 1)];
 }
 
 void MeasureQueries(const QString& index, const std::vector<QString>& words, int count) {
-    if (words.empty())
+    if (words.empty()) {
         return;
+    }
     search::Searcher searcher(index);
     std::mt19937 random(42);
     std::vector<double> times[3];
@@ -174,8 +177,9 @@ void MeasureQueries(const QString& index, const std::vector<QString>& words, int
         const int length = 1 + i % 3;
         const std::size_t first = random() % words.size();
         QString query;
-        for (int w = 0; w < length; ++w)
+        for (int w = 0; w < length; ++w) {
             query += words[(first + w) % words.size()] + ' ';
+        }
         const double cpuStart = ThreadCpuMs();
         const auto start = Clock::now();
         hits += searcher.Search(query, {.limit = 20}).size();
@@ -207,8 +211,9 @@ void MeasureEventLoop(const std::string& library, const QString& root) {
     panel.SetIndexRoot(root);
     QElapsedTimer settle; // first paint and fonts, before any indexing
     settle.start();
-    while (settle.elapsed() < 300)
+    while (settle.elapsed() < 300) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     QElapsedTimer sinceLast;
     qint64 longest = 0;
     int longPasses = 0, passes = 0;
@@ -226,8 +231,9 @@ void MeasureEventLoop(const std::string& library, const QString& root) {
     panel.OpenLibrary(library);
     sinceLast.start();
     tick.start();
-    while (panel.Indexing())
+    while (panel.Indexing()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
     tick.stop();
     std::printf("event loop while indexing (%.1f s): %d passes, p99.9 %.0f ms, longest %lld ms "
                 "(target <= 50), %d longer than 50 ms\n",
@@ -238,8 +244,9 @@ void MeasureEventLoop(const std::string& library, const QString& root) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures as they come
     int documents = 5000;
@@ -248,25 +255,26 @@ int main(int argc, char* argv[]) {
     bool window = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--full")
+        if (arg == "--full") {
             documents = 100000;
-        else if (arg == "--documents" && i + 1 < argc)
+        } else if (arg == "--documents" && i + 1 < argc) {
             documents = std::atoi(argv[++i]);
-        else if (arg == "--library" && i + 1 < argc)
+        } else if (arg == "--library" && i + 1 < argc) {
             library = argv[++i];
-        else if (arg == "--no-window")
+        } else if (arg == "--no-window") {
             window = false;
-        else if (arg == "--queries" && i + 1 < argc)
+        } else if (arg == "--queries" && i + 1 < argc) {
             queries = std::atoi(argv[++i]);
-        else {
+        } else {
             std::fprintf(stderr, "usage: bench_search [--full | --documents N] [--library FILE] "
                                  "[--queries N] [--no-window]\n");
             return 2;
         }
     }
     QTemporaryDir work;
-    if (!work.isValid())
+    if (!work.isValid()) {
         return 1;
+    }
     try {
         if (library.empty()) {
             library = QDir(work.path()).filePath(QStringLiteral("bench.kvd")).toStdString();
@@ -299,16 +307,18 @@ int main(int argc, char* argv[]) {
         const std::vector<QString> words = WriteFiles(library, files);
         const double omindex =
             RunOmindex(files, QDir(work.path()).filePath(QStringLiteral("omindex")));
-        if (omindex > 0)
+        if (omindex > 0) {
             std::printf("omindex on the same documents as files: %.2f s (%.1f MB/s); ours is "
                         "%.2f x omindex (target <= 1.5)\n",
                         omindex, Mb(floor.read.bytes) / omindex, build / omindex);
+        }
 
         std::printf("queries:\n");
         MeasureQueries(index, words, queries);
 
-        if (window)
+        if (window) {
             MeasureEventLoop(library, QDir(work.path()).filePath(QStringLiteral("panel")));
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "failed: %s\n", error.what());
         return 1;

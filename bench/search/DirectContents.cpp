@@ -23,8 +23,9 @@ ContentsRead ReadAllContents(const DirectContext& c) {
             const ISC_STATUS result = c.api.isc_get_segment(
                 status, &blob, &got, static_cast<unsigned short>(buffer.size()), buffer.data());
             read.bytes += got;
-            if (result == isc_segstr_eof || (result != 0 && result != isc_segment))
+            if (result == isc_segstr_eof || (result != 0 && result != isc_segment)) {
                 break;
+            }
         }
         c.api.isc_close_blob(status, &blob);
         ++read.documents;

@@ -27,8 +27,9 @@ const std::vector<std::string>& Syllables() {
         for (const char8_t* s :
              {u8"ра", u8"сце", u8"но", u8"ки", u8"бе", u8"то", u8"ли", u8"за", u8"мо", u8"ст",
               u8"ва", u8"гру", u8"пе", u8"ре", u8"кр", u8"ов", u8"ля", u8"ди", u8"ту", u8"хо",
-              u8"ша", u8"жи",  u8"ме", u8"ну", u8"ко", u8"тл", u8"ба", u8"вы", u8"зе", u8"пл"})
+              u8"ша", u8"жи",  u8"ме", u8"ну", u8"ко", u8"тл", u8"ба", u8"вы", u8"зе", u8"пл"}) {
             list.push_back(kvdbuild::Cp1251(s));
+        }
         return list;
     }();
     return syllables;
@@ -38,8 +39,9 @@ const std::vector<std::string>& Endings() {
     static const std::vector<std::string> endings = [] {
         std::vector<std::string> list;
         for (const char8_t* s :
-             {u8"", u8"а", u8"ы", u8"ов", u8"ам", u8"ами", u8"ой", u8"е", u8"у", u8"ах", u8"ого"})
+             {u8"", u8"а", u8"ы", u8"ов", u8"ам", u8"ами", u8"ой", u8"е", u8"у", u8"ах", u8"ого"}) {
             list.push_back(kvdbuild::Cp1251(s));
+        }
         return list;
     }();
     return endings;
@@ -88,11 +90,12 @@ std::string RussianCorpus::Document(std::uint32_t n, std::size_t bytes) const {
     int sentence = 0;
     while (html.size() < bytes) {
         const std::uint32_t roll = random.Next() % 100;
-        if (roll == 0)
+        if (roll == 0) {
             html += "</p>\r\n<h2>" + Word(random) + ' ' + Word(random) + "</h2>\r\n<p>";
-        else if (roll == 1)
+        } else if (roll == 1) {
             html += "<table><tr><td>" + Code(random) + "</td><td>" + Word(random) + "</td><td>" +
                     std::to_string(random.Next() % 10000) + "</td></tr></table>";
+        }
         html += Word(random);
         html += ++sentence % 9 == 0 ? ".\r\n" : " ";
     }

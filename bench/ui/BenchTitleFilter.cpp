@@ -32,8 +32,9 @@ QString Name(std::mt19937& random, int id) {
     std::uniform_int_distribution<int> word(0, std::size(kWords) - 1);
     std::uniform_int_distribution<int> count(2, 5);
     QString name;
-    for (int i = count(random); i > 0; --i)
+    for (int i = count(random); i > 0; --i) {
         name += QString::fromUtf16(kWords[word(random)]) + u' ';
+    }
     return name + QStringLiteral("%1-%2").arg(id % 100, 2, 10, QChar(u'0')).arg(id);
 }
 
@@ -52,17 +53,20 @@ void FillLevels(QTreeWidget& tree, int entries) {
         levels[0].push_back(item);
     }
     const int rest[] = {shares[1], shares[2], folders - shares[0] - shares[1] - shares[2]};
-    for (int level = 1; level < 4; ++level)
+    for (int level = 1; level < 4; ++level) {
         for (int i = 0; i < rest[level - 1]; ++i) {
             QTreeWidgetItem* parent = levels[level - 1][i % levels[level - 1].size()];
             auto* item = new QTreeWidgetItem(parent, {Name(random, ++id)});
             levels[level].push_back(item);
         }
+    }
     std::vector<QTreeWidgetItem*> all;
-    for (const auto& level : levels)
+    for (const auto& level : levels) {
         all.insert(all.end(), level.begin(), level.end());
-    for (int i = id; i < entries; ++i)
+    }
+    for (int i = id; i < entries; ++i) {
         new QTreeWidgetItem(all[i % all.size()], {Name(random, ++id)});
+    }
     tree.addTopLevelItems(top);
 }
 
@@ -70,8 +74,9 @@ void FillFlat(QTreeWidget& tree, int entries) {
     std::mt19937 random(11);
     auto* folder = new QTreeWidgetItem({QStringLiteral("Все документы")});
     QList<QTreeWidgetItem*> children;
-    for (int id = 1; id < entries; ++id)
+    for (int id = 1; id < entries; ++id) {
         children.append(new QTreeWidgetItem({Name(random, id)}));
+    }
     folder->addChildren(children);
     tree.addTopLevelItem(folder);
     folder->setExpanded(true);
@@ -126,14 +131,17 @@ void Run(const char* shape, void (*fill)(QTreeWidget&, int), int entries, int ro
                                QStringLiteral("42-"), QStringLiteral("ЕМКОСТИ"),
                                QStringLiteral("ГЭСН")};
     Figures first, typing, erasing, restoring;
-    for (int round = 0; round < rounds; ++round)
+    for (int round = 0; round < rounds; ++round) {
         for (const QString& query : queries) {
-            for (int n = 1; n <= query.size(); ++n)
+            for (int n = 1; n <= query.size(); ++n) {
                 (n == 1 ? first : typing).ms.push_back(Keystroke(*filter, *tree, query.left(n)));
-            for (int n = query.size() - 1; n >= 0; --n)
+            }
+            for (int n = query.size() - 1; n >= 0; --n) {
                 (n == 0 ? restoring : erasing)
                     .ms.push_back(Keystroke(*filter, *tree, query.left(n)));
+            }
         }
+    }
     first.Print("first letter (from the whole tree)");
     typing.Print("further letters");
     erasing.Print("erasing a letter");
@@ -143,8 +151,9 @@ void Run(const char* shape, void (*fill)(QTreeWidget&, int), int entries, int ro
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;

@@ -90,22 +90,26 @@ private:
 
 // Offscreen, and as root without Chromium's sandbox; what the caller set stays.
 void PrepareEnvironment() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
 #ifndef _WIN32
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    }
 #endif
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
         qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    }
 }
 
 std::string Thousands(long long value) {
     const std::string digits = std::to_string(value);
     std::string grouped;
     for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0 && digits[k - 1] != '-')
+        if (k > 0 && (digits.size() - k) % 3 == 0 && digits[k - 1] != '-') {
             grouped += ',';
+        }
         grouped += digits[k];
     }
     return grouped;
@@ -119,8 +123,9 @@ void PrintSeries(const char* label, const Series& s, double unit, const char* un
 void Pump(int ms) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < ms)
+    while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 }
 
 struct BuiltRegister {
@@ -178,8 +183,9 @@ TreeContents ReadTree(QTreeWidget& tree) {
     for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
         ++contents.items;
         const auto* item = dynamic_cast<forms::RegisterTreeItem*>(*it);
-        if (!item)
+        if (!item) {
             continue;
+        }
         const store::TUzel& e = item->Entry();
         // Field by field, as ReadRegisterRow adds them.
         contents.checksum += static_cast<std::uint32_t>(e.idparent);
@@ -212,8 +218,9 @@ bench::DirectContext Direct() {
 }
 
 void Require(bool condition, const std::string& what) {
-    if (!condition)
+    if (!condition) {
         throw std::runtime_error(what);
+    }
 }
 
 bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
@@ -270,8 +277,9 @@ bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
     QCoreApplication::processEvents();
 
     Series perRound;
-    for (std::size_t k = 0; k < s[0].values.size(); ++k)
+    for (std::size_t k = 0; k < s[0].values.size(); ++k) {
         perRound.values.push_back(s[0].values[k] / s[1].values[k]);
+    }
     const double ab = s[0].Median() / s[1].Median();
     const double ac = s[0].Median() / s[2].Median();
     std::printf("\nregister of %s entries (%s folders; %s children queries per load), %d rounds\n",
@@ -357,8 +365,9 @@ FloorResult LoadFromFile(QWebEngineView& view, const std::string& file) {
     for (int attempt = 0; attempt < 50; ++attempt) {
         result.firstPaint =
             viewer::Evaluate(view.page(), paint, std::chrono::seconds(30)).value.toDouble() / 1000;
-        if (result.firstPaint >= 0)
+        if (result.firstPaint >= 0) {
             break;
+        }
         Pump(20);
     }
     LoadAndWait(view, QUrl(QStringLiteral("about:blank")));
@@ -370,9 +379,11 @@ bool MeasureRender(const BuiltRegister& reg, int rounds) {
     Reconnect(reg.path);
     forms::Form2->LoadRegisterLevel(0, nullptr);
     std::map<std::int32_t, QTreeWidgetItem*> items;
-    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it)
-        if (const auto* item = dynamic_cast<forms::RegisterTreeItem*>(*it))
+    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it) {
+        if (const auto* item = dynamic_cast<forms::RegisterTreeItem*>(*it)) {
             items[item->Entry().id] = *it;
+        }
+    }
     std::vector<QTreeWidgetItem*> targets;
     for (const std::int32_t id : reg.renderIds) {
         Require(items.count(id) == 1, "document " + std::to_string(id) + " is not in the tree");
@@ -471,8 +482,9 @@ int Run(int rounds) {
     forms::StartupSources::SetRegistryFile(QString::fromStdString(registryFile));
 
     std::vector<BuiltRegister> registers;
-    for (const int entries : kSizes)
+    for (const int entries : kSizes) {
         registers.push_back(BuildRegister(folder, entries, entries == kSizes[0]));
+    }
 
     forms::CustomerData = new forms::TCustomerData(qApp);
     forms::Form2 = new forms::TForm2();
@@ -488,8 +500,9 @@ int Run(int rounds) {
     forms::CustomerData->library.AddCredentials();
 
     bool met = true;
-    for (const BuiltRegister& reg : registers)
+    for (const BuiltRegister& reg : registers) {
         met = MeasureTreeLoad(reg, rounds) && met;
+    }
     met = MeasureRender(registers[0], rounds) && met;
     database.Close();
     std::printf("\nall targets %s\n", met ? "met" : "NOT met");

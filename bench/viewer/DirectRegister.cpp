@@ -22,8 +22,9 @@ Level ReadLevel(const DirectContext& context, const std::string& sql, std::int32
     DirectStatement statement(context, sql);
     const RegisterColumns columns(statement);
     statement.Execute(parentId);
-    while (statement.Fetch())
+    while (statement.Fetch()) {
         level.rows.push_back(ReadRegisterRow(statement, columns, result.checksum));
+    }
     result.rows += static_cast<int>(level.rows.size());
     ++result.statements;
     return level;
@@ -49,10 +50,12 @@ DirectReadResult DirectChildrenWalk(const DirectContext& context, std::int32_t r
         }
         const RegisterRowKey row = level.rows[level.next++];
         bool onPath = false;
-        for (const Level& open : path)
+        for (const Level& open : path) {
             onPath = onPath || open.parentId == row.id;
-        if (row.childcount > 0 && !onPath)
+        }
+        if (row.childcount > 0 && !onPath) {
             path.push_back(ReadLevel(context, sql, row.id, result));
+        }
     }
     return result;
 }

@@ -20,8 +20,9 @@ struct Node {
 } // namespace
 
 BenchRegister MakeBenchRegister(int entries) {
-    if (entries < 100)
+    if (entries < 100) {
         throw std::invalid_argument("a bench register needs at least 100 entries");
+    }
     const int folders = entries / 10;
     const int documents = entries - folders;
     const std::array<int, 4> share = {1, 9, 30, 60}; // per cent of the folders on each level
@@ -66,8 +67,9 @@ BenchRegister MakeBenchRegister(int entries) {
     std::vector<std::size_t> parents{0};
     for (std::size_t at = 0; at < parents.size(); ++at) {
         const Node& parent = nodes[parents[at]];
-        if (!parent.children.empty())
+        if (!parent.children.empty()) {
             ++result.parentsWithChildren;
+        }
         // Folders first, then documents, as a library is usually arranged; inserted last
         // to first so that nothing may rely on insertion order.
         for (std::size_t k = parent.children.size(); k-- > 0;) {

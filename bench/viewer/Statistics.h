@@ -31,8 +31,9 @@ struct Series {
         std::vector<double> sorted = values;
         std::sort(sorted.begin(), sorted.end());
         const std::size_t n = sorted.size();
-        if (n == 0)
+        if (n == 0) {
             return 0;
+        }
         return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
     double Min() const {

@@ -32,8 +32,9 @@ TEST_P(InfoBuffer, ReadsTheItemAtFullWidth) {
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;
-    for (int v : values)
+    for (int v : values) {
         bytes += static_cast<char>(v);
+    }
     return bytes;
 }
 

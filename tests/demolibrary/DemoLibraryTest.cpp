@@ -55,8 +55,9 @@ struct Row {
 };
 
 std::optional<std::int32_t> Nullable(db::Field& field) {
-    if (field.IsNull())
+    if (field.IsNull()) {
         return std::nullopt;
+    }
     return field.AsInteger();
 }
 
@@ -69,22 +70,28 @@ struct DemoLibrary {
     std::map<std::int32_t, std::string> contents;
 
     const Row* Find(std::int32_t id) const {
-        for (const Row& r : rows)
-            if (r.id == id)
+        for (const Row& r : rows) {
+            if (r.id == id) {
                 return &r;
+            }
+        }
         return nullptr;
     }
     const Row* FindByName(const QString& name) const {
-        for (const Row& r : rows)
-            if (r.name == name)
+        for (const Row& r : rows) {
+            if (r.name == name) {
                 return &r;
+            }
+        }
         return nullptr;
     }
     std::vector<const Row*> Children(std::int32_t parent) const {
         std::vector<const Row*> children;
-        for (const Row& r : rows)
-            if (r.idparent == parent)
+        for (const Row& r : rows) {
+            if (r.idparent == parent) {
                 children.push_back(&r);
+            }
+        }
         std::sort(children.begin(), children.end(),
                   [](const Row* a, const Row* b) { return a->orderview < b->orderview; });
         return children;
@@ -93,11 +100,13 @@ struct DemoLibrary {
     void CollectVisible(std::int32_t parent, int depth,
                         std::vector<std::pair<const Row*, int>>& out) const {
         for (const Row* r : Children(parent)) {
-            if (!r->needshow || *r->needshow == 0)
+            if (!r->needshow || *r->needshow == 0) {
                 continue;
+            }
             out.push_back({r, depth});
-            if (r->childcount > 0)
+            if (r->childcount > 0) {
                 CollectVisible(r->id, depth + 1, out);
+            }
         }
     }
 };
@@ -134,9 +143,10 @@ void ReadLibrary(DemoLibrary& lib) {
     query.SQL().Clear();
     query.SQL().Add("SELECT ID, CONTENTS FROM B_DOC_CONTENTS");
     query.Open();
-    for (query.First(); !query.Eof(); query.Next())
+    for (query.First(); !query.Eof(); query.Next()) {
         lib.contents[query.FieldByName("ID").AsInteger()] =
             query.FieldByName("CONTENTS").AsString();
+    }
     query.Close();
 }
 
@@ -147,8 +157,9 @@ protected:
         ASSERT_TRUE(lib_->dir.isValid());
         lib_->path = lib_->dir.filePath("demo.kvd");
         lib_->build = RunTool({lib_->path});
-        if (lib_->build.exitCode == 0)
+        if (lib_->build.exitCode == 0) {
             ReadLibrary(*lib_);
+        }
     }
     static void TearDownTestSuite() { lib_.reset(); }
     void SetUp() override {
@@ -215,8 +226,9 @@ TEST_F(DemoLibraryTest, TreeOrderAndHiddenEntries) {
     std::set<std::int32_t> shown;
     for (const auto& [r, depth] : visible) {
         shown.insert(r->id);
-        if (depth == 1)
+        if (depth == 1) {
             top << r->name;
+        }
     }
     EXPECT_EQ(top, (QStringList{"Нормативные документы", "Методические указания", "Прайс-листы",
                                 "Справочники", "Шаблоны", "О библиотеке"}));
@@ -242,8 +254,9 @@ TEST_F(DemoLibraryTest, TreeOrderAndHiddenEntries) {
     const Row* rules = lib.FindByName("Сметные нормы");
     ASSERT_NE(rules, nullptr);
     QStringList ruleDocs;
-    for (const Row* r : lib.Children(rules->id))
+    for (const Row* r : lib.Children(rules->id)) {
         ruleDocs << r->name;
+    }
     EXPECT_EQ(ruleDocs.first(), "Общие положения по применению сметных норм");
     EXPECT_EQ(ruleDocs.size(), 4);
 }
@@ -298,19 +311,24 @@ TEST_F(DemoLibraryTest, InPageLinksFindTheirAnchors) {
     for (const auto& [id, bytes] : lib_->contents) {
         const QString page = From1251(bytes);
         QSet<QString> anchors;
-        for (const auto& m : target.globalMatch(page))
+        for (const auto& m : target.globalMatch(page)) {
             anchors.insert(m.captured(1));
+        }
         for (const auto& m : link.globalMatch(page)) {
             const QString anchor = QUrl::fromPercentEncoding(m.captured(1).toUtf8());
             ++links;
-            if (anchor.contains(u' '))
+            if (anchor.contains(u' ')) {
                 kinds.insert("space");
-            if (anchor.contains(QRegularExpression("[а-яё]")))
+            }
+            if (anchor.contains(QRegularExpression("[а-яё]"))) {
                 kinds.insert("cyrillic");
-            if (m.captured(1).contains(u'%'))
+            }
+            if (m.captured(1).contains(u'%')) {
                 kinds.insert("percent");
-            if (anchor == "нет-такого-раздела")
+            }
+            if (anchor == "нет-такого-раздела") {
                 continue;
+            }
             EXPECT_TRUE(anchors.contains(anchor))
                 << "content " << id << ": no element named \"" << anchor.toStdString() << '"';
         }

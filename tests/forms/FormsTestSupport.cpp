@@ -39,8 +39,9 @@ void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QStri
                                    Icon icon) {
     messages.append({caption, text, icon});
     log << QStringLiteral("message: ") + text;
-    if (onMessage)
+    if (onMessage) {
         onMessage();
+    }
 }
 
 CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {
@@ -53,20 +54,23 @@ CurrentDirectory::~CurrentDirectory() {
 
 std::string RegistryText(const std::string& valueLine, bool withKey) {
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
-    if (withKey)
+    if (withKey) {
         text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brevanta\\Kelvadom]\r\n";
-    else
+    } else {
         text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brevanta\\Other]\r\n";
-    if (!valueLine.empty())
+    }
+    if (!valueLine.empty()) {
         text += valueLine + "\r\n";
+    }
     return text;
 }
 
 std::string PathValueLine(const std::string& path) {
     std::string escaped;
     for (char c : path) {
-        if (c == '\\' || c == '"')
+        if (c == '\\' || c == '"') {
             escaped += '\\';
+        }
         escaped += c;
     }
     return "\"DataBasePath\"=\"" + escaped + "\"";
@@ -99,16 +103,20 @@ void ListItem(QTreeWidgetItem* item, int depth, QStringList& lines) {
         entry && entry->Entry().IsFolder() ? QStringLiteral("F") : QStringLiteral("D");
     lines << QString(depth * 2, u' ') + kind + u' ' +
                  QString::number(entry ? entry->Entry().id : -1) + u' ' + item->text(0);
-    for (int i = 0; i < item->childCount(); ++i)
+    for (int i = 0; i < item->childCount(); ++i) {
         ListItem(item->child(i), depth + 1, lines);
+    }
 }
 
 bool Expanded(QTreeWidgetItem* item) {
-    if (item->isExpanded())
+    if (item->isExpanded()) {
         return true;
-    for (int i = 0; i < item->childCount(); ++i)
-        if (Expanded(item->child(i)))
+    }
+    for (int i = 0; i < item->childCount(); ++i) {
+        if (Expanded(item->child(i))) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -117,23 +125,28 @@ bool Expanded(QTreeWidgetItem* item) {
 QStringList TreeListing() {
     QStringList lines;
     QTreeWidget* tree = forms::Form2->TreeView1;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
         ListItem(tree->topLevelItem(i), 0, lines);
+    }
     return lines;
 }
 
 QTreeWidgetItem* ItemById(std::int32_t id) {
-    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it)
-        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id)
+    for (QTreeWidgetItemIterator it(forms::Form2->TreeView1); *it; ++it) {
+        if (static_cast<forms::RegisterTreeItem*>(*it)->Entry().id == id) {
             return *it;
+        }
+    }
     return nullptr;
 }
 
 bool AnyExpanded() {
     QTreeWidget* tree = forms::Form2->TreeView1;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        if (Expanded(tree->topLevelItem(i)))
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        if (Expanded(tree->topLevelItem(i))) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -145,8 +158,9 @@ QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
 void Pump(int ms) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < ms)
+    while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 }
 
 } // namespace formstest

@@ -12,8 +12,9 @@ namespace formstest {
 
 LoopbackListener::LoopbackListener(std::chrono::seconds lifetime, int maxConnections) {
     socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (socket_ < 0)
+    if (socket_ < 0) {
         throw std::runtime_error("no socket for the loopback listener");
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -32,8 +33,9 @@ LoopbackListener::LoopbackListener(std::chrono::seconds lifetime, int maxConnect
 
 LoopbackListener::~LoopbackListener() {
     stop_ = true;
-    if (thread_.joinable())
+    if (thread_.joinable()) {
         thread_.join();
+    }
     ::close(socket_);
 }
 
@@ -45,18 +47,21 @@ QStringList LoopbackListener::Requests() const {
 void LoopbackListener::Serve(std::chrono::steady_clock::time_point end, int maxConnections) {
     while (!stop_ && std::chrono::steady_clock::now() < end && connections_ < maxConnections) {
         pollfd waiting{socket_, POLLIN, 0};
-        if (::poll(&waiting, 1, 100) <= 0)
+        if (::poll(&waiting, 1, 100) <= 0) {
             continue;
+        }
         const int client = ::accept(socket_, nullptr, nullptr);
-        if (client < 0)
+        if (client < 0) {
             continue;
+        }
         ++connections_;
         // What it sends within half a second, up to 4 KB; its first line is recorded.
         char buffer[4096];
         ssize_t got = 0;
         pollfd reading{client, POLLIN, 0};
-        if (::poll(&reading, 1, 500) > 0)
+        if (::poll(&reading, 1, 500) > 0) {
             got = ::recv(client, buffer, sizeof buffer, 0);
+        }
         QString line = got > 0 ? QString::fromLatin1(buffer, static_cast<qsizetype>(got))
                                      .section(QLatin1String("\r\n"), 0, 0)
                                : QStringLiteral("<connection>");

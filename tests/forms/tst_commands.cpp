@@ -196,9 +196,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(forms::AboutBox));
         forms::Form2->N10Click();
         int shown = 0;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (qobject_cast<forms::TAboutBox*>(top) && top->isVisible())
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<forms::TAboutBox*>(top) && top->isVisible()) {
                 ++shown;
+            }
+        }
         QCOMPARE(shown, 1);
         QVERIFY(!forms::AboutBox->isModal());
         QVERIFY(forms::Form2->isEnabled());

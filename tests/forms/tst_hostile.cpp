@@ -141,9 +141,11 @@ std::string Expand(std::string text) {
     const std::string port = std::to_string(listener->Port());
     const std::pair<std::string, std::string> names[] = {
         {"{L}", "http://127.0.0.1:" + port}, {"{H}", "http://example.com"}, {"{P}", port}};
-    for (const auto& [name, value] : names)
-        for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+    for (const auto& [name, value] : names) {
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;) {
             text.replace(at, name.size(), value);
+        }
+    }
     return text;
 }
 
@@ -243,8 +245,9 @@ private slots:
     void vectors_data() {
         QTest::addColumn<int>("index");
         const std::vector<Vector> vectors = Vectors();
-        for (std::size_t i = 0; i < vectors.size(); ++i)
+        for (std::size_t i = 0; i < vectors.size(); ++i) {
             QTest::newRow(vectors[i].name) << static_cast<int>(i);
+        }
     }
 
     void vectors() {
@@ -257,11 +260,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         bool canaryClicked = false;
-        if (vector.hangs)
+        if (vector.hangs) {
             QTimer::singleShot(1500, this, [&] {
                 canaryClicked = true;
                 ClickItem(kCanary);
             });
+        }
         ClickItem(index + 1);
         if (!vector.hangs) {
             formstest::Pump(1500); // let timers, frames, workers and candidates run
@@ -269,8 +273,9 @@ private slots:
                 QCOMPARE(Mark(), QStringLiteral("v"));
                 QVERIFY(Eval(QStringLiteral("location.href")).startsWith(u"about:blank"));
             }
-            if (vector.staysPut || vector.messages == 0)
+            if (vector.staysPut || vector.messages == 0) {
                 QCOMPARE(Form().StatusPanelText(0), QString::fromUtf8(vector.name0));
+            }
             ClickItem(kCanary);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!vector.hangs || canaryClicked, 10000);
@@ -307,8 +312,9 @@ private slots:
         QString text;
         QTimer::singleShot(300, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
+            if (!box) {
                 return;
+            }
             format = box->textFormat();
             text = box->text();
             box->accept();

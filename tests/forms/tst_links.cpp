@@ -31,8 +31,9 @@ std::string LinksPage() {
                        "<p><a id=\"toSection\" href=\"#" +
                        Cp1251(u8"Раздел 1") +
                        "\">section</a> <a id=\"toOther\" href=\"other.htm\">other</a></p>";
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 200; ++i) {
         page += "<p>filler</p>";
+    }
     return page + "<h2><a name=\"" + Cp1251(u8"Раздел 1") + "\">" + Cp1251(u8"Раздел 1") +
            "</a></h2><p>end</p></body></html>";
 }
@@ -48,8 +49,9 @@ void BuildLinksLibrary(const std::string& path) {
     std::string contents = "<html><head><title>Contents</title></head><body style=\"margin:0\">"
                            "<a id=\"toc\" href=\"#far\" style=\"display:block;height:300px\">"
                            "to the end</a>";
-    for (int i = 0; i < 40000; ++i)
+    for (int i = 0; i < 40000; ++i) {
         contents += "<p>" + std::string(90, 'x') + "</p>";
+    }
     kvdbuild::AddContent(builder, 103,
                          contents + "<h2 id=\"far\">far</h2><div style=\"height:3000px\"></div>"
                                     "</body></html>");
@@ -60,8 +62,9 @@ void BuildLinksLibrary(const std::string& path) {
                          "</body></html>");
     kvdbuild::AddContent(builder, 101, LinksPage());
     std::string big = "<html><body>";
-    for (int i = 0; i < 80000; ++i)
+    for (int i = 0; i < 80000; ++i) {
         big += "<p>" + std::string(100, '\xC6') + "</p>";
+    }
     kvdbuild::AddContent(builder, 102, big + "</body></html>");
     builder.Close();
 }

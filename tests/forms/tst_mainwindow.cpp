@@ -284,10 +284,11 @@ private slots:
             entry->ISPAPKA = 1;
             auto* item = new forms::RegisterTreeItem(std::move(entry), QIcon());
             item->setText(0, depth == 7 ? longName : QStringLiteral("Папка %1").arg(depth));
-            if (parent)
+            if (parent) {
                 parent->addChild(item);
-            else
+            } else {
                 tree->addTopLevelItem(item);
+            }
             parent = item;
         }
         tree->expandAll();

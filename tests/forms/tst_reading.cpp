@@ -46,8 +46,9 @@ std::string Page(const std::string& title, const std::string& body) {
 // A page tall enough to scroll, with a link to its second section.
 std::string SectionsPage() {
     std::string filler;
-    for (int i = 0; i < 80; ++i)
+    for (int i = 0; i < 80; ++i) {
         filler += "<p>" + Cp1251(u8"Строка ") + std::to_string(i) + "</p>";
+    }
     return Page(Cp1251(u8"Справка"), "<p id=\"mark\">sections</p><a id=\"toS2\" href=\"#s2\">s2</a>"
                                      "<p>" +
                                          Cp1251(u8"Ёлка, ёлка, ЕЛКА и елка.") + "</p>" + filler +
@@ -73,9 +74,10 @@ void BuildReadingLibrary(const std::string& path) {
         builder, 121,
         Page("beton", "<p id=\"mark\">beton</p><p>" +
                           Cp1251(u8"Бетон тяжёлый. БЕТОН лёгкий. Расценки на бетон.") + "</p>"));
-    for (int id : {102, 122, 1221, 103, 131})
+    for (int id : {102, 122, 1221, 103, 131}) {
         kvdbuild::AddContent(
             builder, id, Page(std::to_string(id), "<p id=\"mark\">" + std::to_string(id) + "</p>"));
+    }
     builder.Close();
 }
 
@@ -109,25 +111,30 @@ class ReadingTest : public QObject {
     int ScrollY() { return formstest::Eval(View(), QStringLiteral("window.scrollY")).toInt(); }
     std::int32_t CurrentId() {
         QTreeWidgetItem* item = Form().TreeView1->currentItem();
-        for (std::int32_t id : {1, 2, 21, 22, 221, 3, 31})
-            if (ItemById(id) == item)
+        for (std::int32_t id : {1, 2, 21, 22, 221, 3, 31}) {
+            if (ItemById(id) == item) {
                 return id;
+            }
+        }
         return -1;
     }
     void ClickItem(std::int32_t id) {
         QTreeWidgetItem* item = ItemById(id);
         QVERIFY(item);
         QTreeWidget* tree = Form().TreeView1;
-        for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+        for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) {
             up->setExpanded(true);
+        }
         tree->scrollToItem(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(item).center());
     }
     static bool Visible(QTreeWidgetItem* item) {
-        for (; item; item = item->parent())
-            if (item->isHidden())
+        for (; item; item = item->parent()) {
+            if (item->isHidden()) {
                 return false;
+            }
+        }
         return true;
     }
     void ClickInDocument(const QString& id, Qt::MouseButton button = Qt::LeftButton) {
@@ -145,8 +152,9 @@ class ReadingTest : public QObject {
     QString Count(const std::function<void()>& action) {
         QSignalSpy counted(Form().FindBar1, &forms::FindBar::Counted);
         action();
-        if (!counted.wait(10000))
+        if (!counted.wait(10000)) {
             return QStringLiteral("<no answer>");
+        }
         return Form().FindBar1->CountText();
     }
     void StartWindow() {
@@ -164,8 +172,8 @@ private slots:
                            QString::fromStdString(folder_.File("settings")));
         const std::string library = folder_.File("reading.kvd");
         BuildReadingLibrary(library);
-        cwd_ =
-            std::make_unique<formstest::CurrentDirectory>(QString::fromStdU16String(folder_.Path().u16string()));
+        cwd_ = std::make_unique<formstest::CurrentDirectory>(
+            QString::fromStdU16String(folder_.Path().u16string()));
         formstest::UseRegistry(folder_.File("machine.reg"),
                                formstest::RegistryText(formstest::PathValueLine(library)));
         dialogs_ = std::make_unique<formstest::RecordingDialogs>();
@@ -248,13 +256,15 @@ private slots:
             QTreeWidgetItem* item = ItemById(id);
             QCOMPARE(std::pair(id, Visible(item)), std::pair(id, shown.contains(id)));
             // With few matches, a folder holding one is opened.
-            if (item->parent() && shown.contains(id))
+            if (item->parent() && shown.contains(id)) {
                 QVERIFY(item->parent()->isExpanded());
+            }
         }
 
         Form().TitleFilter1->clear();
-        for (int id : {1, 2, 21, 22, 221, 3, 31})
+        for (int id : {1, 2, 21, 22, 221, 3, 31}) {
             QVERIFY(!ItemById(id)->isHidden());
+        }
         QVERIFY(ItemById(3)->isExpanded());
         QVERIFY(!ItemById(2)->isExpanded());
         QVERIFY(!ItemById(22)->isExpanded());
@@ -336,9 +346,11 @@ private slots:
         QVERIFY(shown.wait(10000));
         auto* menu = qvariant_cast<QMenu*>(shown.at(0).at(0));
         QStringList captions;
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator())
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
                 captions << action->text();
+            }
+        }
         QCOMPARE(captions,
                  (QStringList{QStringLiteral("Копировать"), QStringLiteral("Выделить всё"),
                               QStringLiteral("Найти на странице…"), QStringLiteral("Печать…"),
@@ -382,8 +394,9 @@ private slots:
         bool ticked = false;
         QTimer::singleShot(200, [&] {
             auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
+            if (!dialog) {
                 return;
+            }
             auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("PrintAtViewZoom"));
             if (box && box->text() == QStringLiteral("Печатать в масштабе просмотра")) {
                 box->setChecked(true);

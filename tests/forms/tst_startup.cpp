@@ -116,11 +116,12 @@ private slots:
 
     void emptyRegistryOpensNothing() {
         QFETCH(QString, registry);
-        if (registry.isNull())
+        if (registry.isNull()) {
             forms::StartupSources::SetRegistryFile(
                 QString::fromStdString(folder_->File("none.reg")));
-        else
+        } else {
             Registry(registry.toStdString());
+        }
         // path.ini is not consulted either.
         WritePathIni(good_ + "\r\n");
         formstest::MainWindow window;
@@ -221,8 +222,9 @@ private slots:
 
     void cyrillicFolderOpensByEveryRoute_data() {
         QTest::addColumn<QString>("route");
-        for (const char* route : {"registry", "path.ini", "start-up dialog", "open command"})
+        for (const char* route : {"registry", "path.ini", "start-up dialog", "open command"}) {
             QTest::newRow(route) << QString::fromLatin1(route);
+        }
     }
 
     void cyrillicFolderOpensByEveryRoute() {
@@ -257,8 +259,9 @@ private slots:
         QVERIFY(Connected());
         QCOMPARE(DatabaseName(), library);
         QCOMPARE(formstest::TreeListing(), kTinyTree);
-        if (route == QStringLiteral("start-up dialog"))
+        if (route == QStringLiteral("start-up dialog")) {
             QCOMPARE(ReadPathIni(), bytes + "\r\n");
+        }
     }
 
     void missingLibraryInACyrillicFolderIsNamedReadably() {
@@ -288,11 +291,12 @@ private slots:
         RegistryPath(Missing());
         const std::string bad = (folder_->Path() / "cwd" / "bad.kvd").string();
         fixtures::WriteFile(badBeside ? bad : folder_->File("dbs/bad.kvd"), "not a database");
-        if (pick == QStringLiteral("good"))
+        if (pick == QStringLiteral("good")) {
             dialogs_->answers << QString::fromStdString(good_);
-        else if (pick == QStringLiteral("bad"))
+        } else if (pick == QStringLiteral("bad")) {
             dialogs_->answers << QString::fromStdString(badBeside ? bad
                                                                   : folder_->File("dbs/bad.kvd"));
+        }
         formstest::MainWindow window;
 
         // A database beside us that does not open is passed over for the user's choice.
@@ -368,8 +372,9 @@ private slots:
         QFETCH(bool, pick);
         RegistryPath(broken_);
         WritePathIni(other_ + "\r\n");
-        if (pick)
+        if (pick) {
             dialogs_->answers << QString::fromStdString(other_);
+        }
         formstest::MainWindow window;
         QCOMPARE(dialogs_->log,
                  (QStringList{QStringLiteral("file"), QStringLiteral("message: ") + kOpenError}));

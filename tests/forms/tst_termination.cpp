@@ -27,8 +27,9 @@ bool HasOpen(const std::filesystem::path& file) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
         std::error_code ignored;
-        if (std::filesystem::read_symlink(entry.path(), ignored) == file)
+        if (std::filesystem::read_symlink(entry.path(), ignored) == file) {
             return true;
+        }
     }
     return false;
 }

@@ -35,8 +35,9 @@ std::string FirstName() {
 
 std::string Page(const std::string& title, const std::string& mark) {
     std::string page = "<html><head>";
-    if (!title.empty())
+    if (!title.empty()) {
         page += "<title>" + title + "</title>";
+    }
     return page + "</head><body><p id=\"mark\">" + mark + "</p></body></html>";
 }
 
@@ -60,8 +61,9 @@ void BuildViewerLibrary(const std::string& path) {
     std::string big = "<html><head><title>Big</title></head><body>";
     const std::string paragraph = "<p>" + std::string(kBigParagraphBytes, '\xC6') + "</p>"; // Ж
     big.reserve(big.size() + paragraph.size() * kBigParagraphs + 64);
-    for (int i = 0; i < kBigParagraphs; ++i)
+    for (int i = 0; i < kBigParagraphs; ++i) {
         big += paragraph;
+    }
     big += "<p id=\"mark\">end</p></body></html>";
     kvdbuild::AddContent(builder, 103, big);
     builder.Close();

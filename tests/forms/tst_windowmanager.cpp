@@ -18,8 +18,9 @@ QString WindowManagerState(const QWidget& window) {
     QProcess xprop;
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
                                           QStringLiteral("_NET_WM_STATE")});
-    if (!xprop.waitForFinished(10000))
+    if (!xprop.waitForFinished(10000)) {
         return QStringLiteral("<xprop did not answer>");
+    }
     return QString::fromLocal8Bit(xprop.readAllStandardOutput());
 }
 

@@ -11,8 +11,9 @@ namespace {
 
 std::string AllBytes() {
     std::string bytes;
-    for (int b = 0; b < 256; ++b)
+    for (int b = 0; b < 256; ++b) {
         bytes.push_back(char(b));
+    }
     return bytes;
 }
 
@@ -67,8 +68,9 @@ TEST(AnsiText, EveryByteRoundTripsThroughADistinctCharacter) {
 
 TEST(AnsiText, AgreesWithTheSystemsWindows1251Table) {
     QStringDecoder decoder("windows-1251");
-    if (!decoder.isValid())
+    if (!decoder.isValid()) {
         GTEST_SKIP() << "this Qt has no windows-1251 codec";
+    }
     const std::string bytes = AllBytes();
     const QString expected = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     const QString actual = FromAnsi(bytes);

@@ -99,9 +99,10 @@ private slots:
         // The low word (the hit-test code) does not take part.
         QCOMPARE(MouseActivateResult(activate, 0x0204), activate);
         // Only the high word of the low 32 bits counts, whatever lies above it.
-        if constexpr (sizeof(qintptr) == 8)
+        if constexpr (sizeof(qintptr) == 8) {
             QCOMPARE(MouseActivateResult(activate, qintptr(0x7FFF0000'02040001LL)),
                      NoActivateAndEat);
+        }
     }
 
     void nativeHandlerIgnoresOtherSystems() {

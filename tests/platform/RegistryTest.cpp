@@ -212,8 +212,9 @@ TEST_F(RegistryFileTest, RandomBytesNeverCrash) {
     for (int round = 0; round < 300; ++round) {
         QByteArray bytes = round % 2 ? kV5 : QByteArray("\xFF\xFE");
         const int length = random.bounded(400);
-        for (int i = 0; i < length; ++i)
+        for (int i = 0; i < length; ++i) {
             bytes.append(alphabet[random.bounded(int(alphabet.size()))]);
+        }
         const RegeditFile file = RegeditFile::Parse(bytes);
         (void)file.FindValue(QStringLiteral("HKLM\\SOFTWARE\\Brevanta\\Kelvadom"),
                              DataBasePathValue);

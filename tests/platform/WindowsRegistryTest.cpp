@@ -103,10 +103,12 @@ TEST_P(WindowsRegistry, ReadsTheStringValueOfThe32BitView) {
                   ERROR_SUCCESS);
         RegCloseKey(handle);
     }
-    if (c.view32)
+    if (c.view32) {
         Write(KEY_WOW64_32KEY, *c.view32);
-    if (c.view64)
+    }
+    if (c.view64) {
         Write(KEY_WOW64_64KEY, *c.view64);
+    }
 
     try {
         const std::wstring read = ReadMachineString(key_, kValue);

@@ -56,8 +56,9 @@ private slots:
             QCOMPARE(e.label->parentWidget(), box.Panel1);
             QCOMPARE(e.label->text(), e.text);
             QCOMPARE(e.label->pos(), e.position);
-            if (e.label != box.Comments) // sized to the text, so none of it is cut off
+            if (e.label != box.Comments) { // sized to the text, so none of it is cut off
                 QCOMPARE(e.label->size(), e.label->sizeHint());
+            }
             QVERIFY(QRect(QPoint(), box.Panel1->size()).contains(e.label->geometry()));
         }
         QCOMPARE(box.Comments->width(), 113);

@@ -15,38 +15,45 @@ QImage Argb(const QPixmap& pixmap) {
 
 int TransparentCount(const QImage& image) {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
             count += qAlpha(image.pixel(x, y)) == 0;
+        }
+    }
     return count;
 }
 
 // Distinct colours, all fully transparent pixels counting as one.
 QSet<QRgb> Colours(const QImage& image) {
     QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb pixel = image.pixel(x, y);
             colours.insert(qAlpha(pixel) == 0 ? 0u : pixel);
         }
+    }
     return colours;
 }
 
 bool AllGrey(const QImage& image) {
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
-            if (qAlpha(p) != 0 && (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)))
+            if (qAlpha(p) != 0 && (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p))) {
                 return false;
+            }
         }
+    }
     return true;
 }
 
 int CountWhere(const QImage& image, bool (*test)(QRgb)) {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
             count += qAlpha(image.pixel(x, y)) != 0 && test(image.pixel(x, y));
+        }
+    }
     return count;
 }
 
@@ -90,12 +97,15 @@ private slots:
         const QList<QPixmap> pictures = ImageListPictures();
         QCOMPARE(pictures.size(), ImageListCount);
         QList<QImage> images;
-        for (const QPixmap& p : pictures)
+        for (const QPixmap& p : pictures) {
             images.append(Argb(p));
-        for (int i = 0; i < images.size(); ++i)
-            for (int j = i + 1; j < images.size(); ++j)
+        }
+        for (int i = 0; i < images.size(); ++i) {
+            for (int j = i + 1; j < images.size(); ++j) {
                 QVERIFY2(images[i] != images[j],
                          qPrintable(QStringLiteral("pictures %1 and %2 are equal").arg(i).arg(j)));
+            }
+        }
 
         // What each index is used for shows in its colours.
         QVERIFY(CountWhere(images[FolderImage], IsYellow) > 40);
@@ -111,18 +121,21 @@ private slots:
         QVERIFY(CountWhere(images[ExitImage], IsYellow) > 40);
 
         // The grey printer is the printer of index 4 with the same outline.
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
                 QCOMPARE(qAlpha(images[PrintGreyImage].pixel(x, y)),
                          qAlpha(images[PrintImage].pixel(x, y)));
+            }
+        }
     }
 
     void programIconIsThirtyTwoPixelsInSixteenColours() {
         const QIcon icon = ProgramIcon();
         QVERIFY(!icon.isNull());
         const QList<QSize> sizes = icon.availableSizes();
-        for (int size : {16, 32, 48, 64})
+        for (int size : {16, 32, 48, 64}) {
             QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+        }
 
         const QImage image = Argb(icon.pixmap(QSize(32, 32)));
         QCOMPARE(image.size(), QSize(32, 32));
@@ -143,8 +156,9 @@ private slots:
         const QImage image = Argb(AboutPicture());
         QCOMPARE(image.size(), QSize(44, 29));
         QCOMPARE(TransparentCount(image), 0);
-        for (QPoint corner : {QPoint(0, 0), QPoint(43, 0), QPoint(0, 28), QPoint(43, 28)})
+        for (QPoint corner : {QPoint(0, 0), QPoint(43, 0), QPoint(0, 28), QPoint(43, 28)}) {
             QCOMPARE(image.pixel(corner), qRgb(255, 255, 255));
+        }
         QVERIFY(CountWhere(image, IsYellow) > 200);
         QVERIFY(CountWhere(image, IsDarkBlue) > 20);
     }
@@ -172,8 +186,9 @@ private slots:
 
     void windowsIconHoldsTheDrawing() {
         QImageReader reader(Source(QStringLiteral("orvelle.ico")), "ico");
-        if (!QImageReader::supportedImageFormats().contains("ico"))
+        if (!QImageReader::supportedImageFormats().contains("ico")) {
             QSKIP("this Qt has no ICO reader");
+        }
         QCOMPARE(reader.imageCount(), 3);
         const QImage source = QImage(Source(QStringLiteral("orvelle-icon.xpm")))
                                   .convertToFormat(QImage::Format_ARGB32);
@@ -183,8 +198,9 @@ private slots:
             const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
             QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
             sizes.insert(image.width());
-            if (image.width() == 32)
+            if (image.width() == 32) {
                 QCOMPARE(image, source);
+            }
         }
         QCOMPARE(sizes, (QSet<int>{16, 32, 48}));
     }

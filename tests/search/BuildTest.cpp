@@ -35,9 +35,11 @@ search::BuildOutcome Build(const std::string& library, const std::string& index)
 
 bool Finds(const std::string& index, const char* query, std::int32_t id) {
     search::Searcher searcher(Q(index));
-    for (const auto& hit : searcher.Search(QString::fromUtf8(query)))
-        if (hit.id == id)
+    for (const auto& hit : searcher.Search(QString::fromUtf8(query))) {
+        if (hit.id == id) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -99,8 +101,9 @@ TEST(Build, UnwritableCacheFallsBackToATemporaryFolder) {
     EXPECT_FALSE(std::filesystem::exists(temporaryFolder.toStdString()));
     // The library's folder is left as it was.
     int files = 0;
-    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path()))
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path())) {
         ++files;
+    }
     EXPECT_EQ(files, 2);
 
     const search::IndexPlace usual = search::ChooseIndexPlace(Q(folder.File("cache")), library);
@@ -118,8 +121,9 @@ TEST(Build, CancelKeepsWhatWasIndexedAndTheNextBuildGoesOn) {
     int calls = 0;
     const auto cancelled = search::BuildIndex(library, Q(index), cancel, [&](int done, int) {
         ++calls;
-        if (done == 10)
+        if (done == 10) {
             cancel = true;
+        }
     });
     EXPECT_FALSE(cancelled.complete);
     EXPECT_EQ(calls, 10);
@@ -148,8 +152,9 @@ TEST(Build, UnreadableLibraryIsAFailureNotAnEmptyIndex) {
 template <typename Predicate> bool SpinUntil(Predicate done) {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 120000)
+    while (!done() && timer.elapsed() < 120000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     return done();
 }
 

@@ -30,8 +30,9 @@ Outcome Export(const QStringList& arguments, const std::string& cache) {
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
     Outcome run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
+    }
     run.exitCode = process.exitCode();
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -67,8 +68,9 @@ TEST(ExportSearch, LinesExitCodesAndTheIndexInTheCache) {
     // The index went to the cache folder, nothing beside the library.
     EXPECT_TRUE(std::filesystem::exists(cache + "/orvelle/search"));
     int files = 0;
-    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path()))
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path())) {
         ++files;
+    }
     EXPECT_EQ(files, 2);
 }
 

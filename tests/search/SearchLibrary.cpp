@@ -54,9 +54,10 @@ void BuildSearchLibrary(const std::string& path, bool withHuge, bool changed) {
         {kHiddenFolder, kHiddenDocument, 0, Cp1251(u8"Невидимка"), 1, 1031, 0, 1},
     };
     kvdbuild::AddRegisterRows(builder, rows);
-    if (withHuge)
+    if (withHuge) {
         kvdbuild::AddRegisterRow(builder,
                                  {0, kHuge, 0, Cp1251(u8"Большой документ"), 3, 1040, 0, 1});
+    }
 
     kvdbuild::AddContent(builder, 1001, Page(u8"Нормативы", u8"<p>Папка нормативов.</p>"));
     kvdbuild::AddContent(builder, 1002, Page(u8"Подраздел", u8"<p>Папка подраздела.</p>"));
@@ -98,8 +99,9 @@ void BuildSearchLibrary(const std::string& path, bool withHuge, bool changed) {
     if (withHuge) {
         std::string huge = Cp1251(u8"<html><body><p>");
         const std::string block = Filler(2000);
-        while (huge.size() < 20u * 1024 * 1024)
+        while (huge.size() < 20u * 1024 * 1024) {
             huge += block;
+        }
         huge += Cp1251(u8" последнеередкоеслово</p></body></html>");
         kvdbuild::AddContent(builder, 1040, huge);
     }

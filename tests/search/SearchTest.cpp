@@ -42,8 +42,9 @@ private:
 
 std::vector<std::int32_t> Ids(const std::vector<search::SearchHit>& hits) {
     std::vector<std::int32_t> ids;
-    for (const auto& hit : hits)
+    for (const auto& hit : hits) {
         ids.push_back(hit.id);
+    }
     return ids;
 }
 
@@ -63,10 +64,12 @@ TEST_P(Query, FindsWhatTheDocumentsSay) {
     const QueryCase& c = GetParam();
     const auto ids =
         Ids(IndexedLibrary::Get().searcher.Search(QString::fromUtf8(c.query), {.limit = 50}));
-    for (std::int32_t id : c.found)
+    for (std::int32_t id : c.found) {
         EXPECT_NE(std::find(ids.begin(), ids.end(), id), ids.end()) << "missing " << id;
-    for (std::int32_t id : c.absent)
+    }
+    for (std::int32_t id : c.absent) {
         EXPECT_EQ(std::find(ids.begin(), ids.end(), id), ids.end()) << "unexpected " << id;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

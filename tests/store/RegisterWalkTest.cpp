@@ -44,8 +44,9 @@ public:
     }
     std::vector<std::int32_t> Ids() const {
         std::vector<std::int32_t> ids;
-        for (const Added& a : added)
+        for (const Added& a : added) {
             ids.push_back(a.entry.id);
+        }
         return ids;
     }
     std::vector<Added> added;
@@ -99,9 +100,11 @@ void ReferenceWalk(db::Query& query, std::int32_t parentId, store::RegisterSink:
         query.Next();
     }
     query.Close();
-    for (auto& [item, entry] : level)
-        if (entry.childcount > 0)
+    for (auto& [item, entry] : level) {
+        if (entry.childcount > 0) {
             ReferenceWalk(query, entry.id, item, sink);
+        }
+    }
 }
 
 TEST(RegisterWalk, VisibilityOrderAndFolderFlags) {
@@ -166,8 +169,9 @@ TEST(RegisterWalk, MatchesThePlainRecursionOnABranchyRegister) {
             const bool folder = depth < 3;
             // equal ORDERVIEW among the last two siblings: the server's order stands
             rows.push_back(Row(parent, me, folder ? 3 : 0, "x", i == 0 ? 1 : 2, folder ? 1 : 0));
-            if (folder)
+            if (folder) {
                 grow(me, depth + 1);
+            }
         }
     };
     grow(0, 0);
@@ -202,8 +206,9 @@ TEST(RegisterWalk, TenThousandLevelsDeep) {
     constexpr int depth = 10000;
     std::vector<RegisterRow> rows;
     rows.reserve(depth);
-    for (int i = 1; i <= depth; ++i)
+    for (int i = 1; i <= depth; ++i) {
         rows.push_back(Row(i - 1, i, i < depth ? 1 : 0, "level", 1, 1));
+    }
     const std::string path = Build(rows);
     Library library(path);
     RecordingSink sink;
@@ -241,8 +246,9 @@ TEST(RegisterWalk, FailureInADeepLevelKeepsTheUpperLevels) {
     public:
         explicit BreakingSink(RecordingSink& inner) : inner_(inner) {}
         Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
-            if (parent)
+            if (parent) {
                 throw db::EDatabaseError("broken below the top");
+            }
             return inner_.AddItem(parent, std::move(entry));
         }
 

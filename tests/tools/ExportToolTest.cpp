@@ -38,8 +38,9 @@ Outcome Export(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
     Outcome run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
+    }
     run.exitCode = process.exitCode();
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
@@ -81,8 +82,9 @@ TEST_F(ExportTool, TreeListsTheVisibleRegisterInDisplayOrder) {
     const QList<QByteArray> lines = run.out.split('\n');
     const QList<QByteArray> expected = kTinyListing.split('\n');
     ASSERT_EQ(lines.size(), expected.size()) << run.out.toStdString();
-    for (qsizetype i = 0; i < lines.size(); ++i)
+    for (qsizetype i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].toStdString(), expected[i].toStdString()) << "line " << i + 1;
+    }
     EXPECT_FALSE(run.out.contains(QByteArray("Скрытая")));
     EXPECT_FALSE(run.out.contains(QByteArray("Невидимый")));
     EXPECT_FALSE(run.out.contains(QByteArray("Без признака")));
@@ -196,8 +198,9 @@ public:
         immutable_ = SetImmutable(true);
     }
     ~ReadOnlyFile() {
-        if (immutable_)
+        if (immutable_) {
             SetImmutable(false);
+        }
         std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
     }
@@ -209,8 +212,9 @@ private:
         return false;
 #else
         const int fd = open(path_.c_str(), O_RDONLY);
-        if (fd < 0)
+        if (fd < 0) {
             return false;
+        }
         int flags = 0;
         bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
         flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;

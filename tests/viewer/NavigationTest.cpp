@@ -49,8 +49,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         view->SetNavigationHandler([this](const QUrl& url) {
             asked.append(url);
-            if (onAsked)
+            if (onAsked) {
                 onAsked(url);
+            }
             return allow;
         });
         view->NavigateToBlank();

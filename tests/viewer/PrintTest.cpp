@@ -36,22 +36,25 @@ struct ScriptedDialogs : PrintDialogs {
 
     bool AskPrint(QPrinter& printer, QWidget*) override {
         shown << QStringLiteral("print");
-        if (!printIntoFile.isEmpty())
+        if (!printIntoFile.isEmpty()) {
             printer.setOutputFileName(printIntoFile);
+        }
         return printAnswer;
     }
     bool AskPageSetup(QPrinter& printer, QWidget*) override {
         shown << QStringLiteral("setup");
-        if (!setupOrientation)
+        if (!setupOrientation) {
             return false;
+        }
         printer.setPageOrientation(*setupOrientation);
         return true;
     }
     bool ShowPreview(const QByteArray& pdf, QWidget*) override {
         shown << QStringLiteral("preview");
         QFile file(previewFile);
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open(QIODevice::WriteOnly)) {
             file.write(pdf);
+        }
         return printFromPreview;
     }
 };
@@ -63,8 +66,9 @@ struct PdfFacts {
 
 PdfFacts ReadPdf(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return {};
+    }
     const QByteArray data = file.readAll();
     PdfFacts facts;
     facts.pages = int(QString::fromLatin1(data).count(QRegularExpression("/Type\\s*/Page\\b")));
@@ -112,8 +116,9 @@ private slots:
         view->NavigateToBlank();
         QVERIFY(view->WaitForDocument(10s));
         view->WriteDocument(QStringLiteral("<p>x</p>"));
-        if (!QPrinterInfo::availablePrinters().isEmpty())
+        if (!QPrinterInfo::availablePrinters().isEmpty()) {
             QSKIP("this machine has a printer; printing at once would use it");
+        }
         DocumentPrinter printer(view.get(), std::make_unique<ScriptedDialogs>());
         try {
             printer.PrintNow();

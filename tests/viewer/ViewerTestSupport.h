@@ -35,8 +35,9 @@ inline QPoint CentreOf(orvelle::viewer::BrowserView& view, const QString& expres
                              "o.top+f.clientTop+r.top+r.height/2];})()")
                   .arg(expression, frameExpression);
     const QVariantList xy = Eval(view, script).toList();
-    if (xy.size() != 2)
+    if (xy.size() != 2) {
         return {-1, -1};
+    }
     return QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble()));
 }
 
@@ -51,8 +52,9 @@ inline QString CyrillicDocument(qsizetype characters, const QString& title) {
         "южных губерний даст мощный толчок подъёму сельского хозяйства.</p>\n");
     QString html = QStringLiteral("<html><head><title>%1</title></head><body>").arg(title);
     html.reserve(characters + paragraph.size() * 2);
-    while (html.size() < characters)
+    while (html.size() < characters) {
         html += paragraph;
+    }
     html += QStringLiteral("<p id=\"end\">конец</p></body></html>");
     return html;
 }

@@ -29,15 +29,18 @@ void UseViewerCacheFolder() {
 search::IndexPlace Refresh(const std::string& file, bool showProgress) {
     UseViewerCacheFolder();
     search::IndexPlace place = search::ChooseIndexPlace(search::DefaultIndexRoot(), file);
-    if (!place.problem.isEmpty())
+    if (!place.problem.isEmpty()) {
         std::cerr << place.problem.toStdString() << '\n';
-    if (!place.Usable())
+    }
+    if (!place.Usable()) {
         return {};
+    }
     using Clock = std::chrono::steady_clock;
     auto lastShown = Clock::now();
     const auto progress = [&](int done, int total) {
-        if (!showProgress)
+        if (!showProgress) {
             return;
+        }
         const auto now = Clock::now();
         if (done == total || now - lastShown > std::chrono::milliseconds(500)) {
             std::cerr << done << '/' << total << '\n';
@@ -48,10 +51,11 @@ search::IndexPlace Refresh(const std::string& file, bool showProgress) {
         std::atomic<bool> cancel{false};
         const search::BuildOutcome outcome =
             search::BuildIndex(file, place.folder, cancel, progress);
-        if (showProgress)
+        if (showProgress) {
             std::cerr << "indexed " << outcome.indexed << ", unchanged " << outcome.unchanged
                       << ", removed " << outcome.removed << ", unreadable " << outcome.unreadable
                       << '\n';
+        }
         return place;
     } catch (const db::Exception& error) {
         std::cerr << platform::FromAnsi(error.Message()).toStdString() << '\n';
@@ -69,8 +73,9 @@ int IndexCommand(const std::string& file) {
 
 int SearchCommand(const std::string& file, const std::string& query, int limit) {
     const search::IndexPlace place = Refresh(file, false);
-    if (!place.Usable())
+    if (!place.Usable()) {
         return ExitFailure;
+    }
     search::Searcher searcher(place.folder);
     std::string line;
     for (const search::SearchHit& hit :

@@ -122,8 +122,9 @@ int main(int argc, char* argv[]) {
         }
         return Document(argv[2], argv[3], utf8);
     }
-    if (argc == 3 && std::string_view(argv[1]) == "index")
+    if (argc == 3 && std::string_view(argv[1]) == "index") {
         return exporter::IndexCommand(argv[2]);
+    }
     if ((argc == 4 || argc == 6) && std::string_view(argv[1]) == "search") {
         int limit = 20;
         if (argc == 6) {
@@ -131,8 +132,9 @@ int main(int argc, char* argv[]) {
             const auto [end, failure] =
                 std::from_chars(value.data(), value.data() + value.size(), limit);
             if (option != "--limit" || failure != std::errc() ||
-                end != value.data() + value.size() || limit < 1)
+                end != value.data() + value.size() || limit < 1) {
                 return Usage();
+            }
         }
         return exporter::SearchCommand(argv[2], argv[3], limit);
     }
