@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Orvelle needs to build, test and run. Safe to run again.
+# With package names as arguments, installs those instead, without the packages they only
+# recommend (scripts/test-windows.sh does).
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,11 @@ packages=(
     xvfb openbox x11-utils
     libxapian-dev libgumbo-dev xapian-omega
 )
+options=()
+if [ $# -gt 0 ]; then
+    packages=("$@")
+    options=(--no-install-recommends)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,5 +28,5 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$(id -u)" -eq 0 ] || SUDO="sudo"
     echo "Installing: ${missing[*]}"
     $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${options[@]}" "${missing[@]}"
 fi

@@ -13,17 +13,7 @@ packages=(
     cmake ninja-build firebird-dev googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine64
 )
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    echo "Installing: ${missing[*]}"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh "${packages[@]}"
 
 root="$(pwd)"
 build_root="${ORVELLE_WINDOWS_BUILD_DIR:-$root/build-windows}"

@@ -8,6 +8,7 @@
 // told). --keep builds it in FOLDER and leaves it there (library-N.kvd); run again with the
 // same FOLDER to reuse it.
 
+#include "common/BenchArguments.h"
 #include "db/Database.h"
 #include "db/Transaction.h"
 #include "kvdbuild/Register.h"
@@ -107,29 +108,10 @@ double OpenDirectly(const std::string& path) {
 int main(int argc, char** argv) {
     int megabytes = 1024;
     int rounds = 3;
-    std::filesystem::path keep;
-    std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--keep" && i + 1 < argc) {
-            keep = argv[++i];
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (!positional.empty()) {
-        megabytes = std::max(8, std::atoi(positional[0].c_str()));
-    }
-    if (positional.size() > 1) {
-        rounds = std::max(1, std::atoi(positional[1].c_str()));
-    }
-
-    std::filesystem::path folder = keep;
-    if (folder.empty()) {
-        std::random_device random;
-        folder = std::filesystem::temp_directory_path() /
-                 ("orvelle-bench-open-" + std::to_string(random()));
-    }
+    const bench::BenchArguments arguments = bench::ParseBenchArguments(argc, argv);
+    megabytes = arguments.Number(0, megabytes, 8);
+    rounds = arguments.Number(1, rounds, 1);
+    const std::filesystem::path folder = bench::WorkFolder(arguments, "orvelle-bench-open");
     std::filesystem::create_directories(folder / "cache");
     setenv("XDG_CACHE_HOME", (folder / "cache").c_str(), 1);
     try {
@@ -162,7 +144,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_open: %s\n", error.what());
         return 1;
     }
-    if (keep.empty()) {
+    if (arguments.keep.empty()) {
         std::filesystem::remove_all(folder);
     } else {
         std::filesystem::remove_all(folder / "cache");

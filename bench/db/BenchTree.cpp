@@ -8,6 +8,7 @@
 // --keep writes the libraries into FOLDER and leaves them there (siblings-N.kvd,
 // levels-N.kvd), so that whole programs can be timed on them too.
 
+#include "common/BenchArguments.h"
 #include "kvdbuild/Register.h"
 #include "store/Library.h"
 #include "store/RegisterWalk.h"
@@ -141,30 +142,10 @@ double Walk(const std::string& path, long expected) {
 int main(int argc, char** argv) {
     int rounds = 5;
     int entries = 100000;
-    std::filesystem::path keep;
-    std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--keep" && i + 1 < argc) {
-            keep = argv[++i];
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (!positional.empty()) {
-        rounds = std::max(1, std::atoi(positional[0].c_str()));
-    }
-    if (positional.size() > 1) {
-        entries = std::max(100, std::atoi(positional[1].c_str()));
-    }
-
-    std::filesystem::path folder = keep;
-    if (folder.empty()) {
-        std::random_device random;
-        folder = std::filesystem::temp_directory_path() /
-                 ("orvelle-bench-tree-" + std::to_string(random()));
-    }
-    std::filesystem::create_directories(folder);
+    const bench::BenchArguments arguments = bench::ParseBenchArguments(argc, argv);
+    rounds = arguments.Number(0, rounds, 1);
+    entries = arguments.Number(1, entries, 100);
+    const std::filesystem::path folder = bench::WorkFolder(arguments, "orvelle-bench-tree");
     try {
         const std::string n = std::to_string(entries);
         const std::string siblings = Build(folder, "siblings-" + n + ".kvd", Siblings(entries));
@@ -188,7 +169,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_tree: %s\n", error.what());
         return 1;
     }
-    if (keep.empty()) {
+    if (arguments.keep.empty()) {
         std::filesystem::remove_all(folder);
     }
     return 0;
