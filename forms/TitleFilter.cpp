@@ -1,5 +1,7 @@
 #include "TitleFilter.h"
 
+#include "search/TextFolding.h"
+
 #include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QTreeWidget>
@@ -28,9 +30,7 @@ TitleFilter::TitleFilter(QTreeWidget* tree, QWidget* parent) : QLineEdit(parent)
 }
 
 QString TitleFilter::Fold(const QString& text) {
-    QString folded = text.toCaseFolded();
-    folded.replace(QChar(0x0451), QChar(0x0435)); // ё → е
-    return folded;
+    return search::FoldYo(text).toCaseFolded(); // as the search index reads names
 }
 
 // Items are reached through the view's model indexes by row, never through the items

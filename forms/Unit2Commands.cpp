@@ -5,7 +5,6 @@
 #include "Unit3.h"
 #include "UserDialogs.h"
 #include "db/Errors.h"
-#include "platform/AnsiText.h"
 #include "platform/NativeFileName.h"
 #include "platform/TerminationSignals.h"
 #include "store/LibraryHeader.h"
@@ -17,27 +16,14 @@ namespace orvelle::forms {
 
 namespace {
 
-const char* const UserNameLine = store::kUserNameLine;
-const char* const PasswordLine = store::kPasswordLine;
-
-void EnsureCredentials(db::Database& database) {
-    const auto& lines = database.Params().Lines();
-    if (std::find(lines.begin(), lines.end(), UserNameLine) == lines.end()) {
-        database.Params().Add(UserNameLine);
-    }
-    if (std::find(lines.begin(), lines.end(), PasswordLine) == lines.end()) {
-        database.Params().Add(PasswordLine);
-    }
-}
-
 // What the user is told when a chosen file did not open: the plain explanation for a library
 // written by an engine of another on-disk structure, else that it is no database.
 QString OpenFailureText(const QString& fileName) {
-    if (const auto header = store::ReadLibraryHeader(platform::ToAnsi(fileName))) {
+    if (const auto header = store::ReadLibraryHeader(platform::NativeFileName(fileName))) {
         try {
             store::CheckOnDiskStructure(*header);
         } catch (const db::Exception& error) {
-            return platform::FromAnsi(error.Message());
+            return platform::FromClientMessage(error.Message());
         }
     }
     return QStringLiteral("Данный файл не является базой данных");
@@ -56,11 +42,7 @@ void CloseQuietly(db::Database& database) {
 bool TForm2::OpenDatabase(const QString& fileName) {
     db::Database& database = CustomerData->IBDatabase1;
     try {
-        database.Close();
-        database.SetDatabaseName(platform::NativeFileName(fileName));
-        EnsureCredentials(database);
-        database.Open();
-        CustomerData->IBTransaction1.SetActive(true);
+        CustomerData->library.Open(platform::NativeFileName(fileName));
         ClearTree();
         LoadRegisterLevel(0, nullptr);
         return true;

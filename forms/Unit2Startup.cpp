@@ -27,11 +27,6 @@ QString FirstKvdFile(const QString& folder) {
     return files.isEmpty() ? QString() : QDir::toNativeSeparators(files.first().absoluteFilePath());
 }
 
-void AddCredentials(db::Database& database) {
-    database.Params().Add(store::kUserNameLine);
-    database.Params().Add(store::kPasswordLine);
-}
-
 // A path.ini created empty while a database is being looked for. It is removed again unless
 // a database opened and its path was recorded, so that no start is left with an empty or a
 // wrong path.ini.
@@ -74,7 +69,7 @@ void TForm2::FormCreate() {
     // First attempt, at the recorded path; its failure is not shown, the fallback follows.
     try {
         database.SetDatabaseName(platform::NativeFileName(registryPath));
-        AddCredentials(database);
+        CustomerData->library.AddCredentials();
         database.Open();
         CustomerData->IBTransaction1.SetActive(true);
         LoadRegisterLevel(0, nullptr);
@@ -139,7 +134,7 @@ void TForm2::FormCreate() {
 
     // Connect and load; the first query starts the transaction. The credentials go in once
     // more, which a connection left open by the first attempt refuses.
-    AddCredentials(database);
+    CustomerData->library.AddCredentials();
     try {
         database.Open();
         LoadRegisterLevel(0, nullptr);

@@ -1,8 +1,7 @@
 #include "BackgroundBuilder.h"
 
-#include "db/ClientLibrary.h"
 #include "db/Errors.h"
-#include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
 
 #include <QMetaObject>
 
@@ -29,14 +28,6 @@ BackgroundBuilder::~BackgroundBuilder() {
 
 void BackgroundBuilder::Start() {
     if (running_ || thread_.joinable()) {
-        return;
-    }
-    try {
-        db::ClientLibrary::Load(); // loaded here, not raced for by two threads
-    } catch (const db::Exception& error) {
-        const QString message = platform::FromAnsi(error.Message());
-        QMetaObject::invokeMethod(
-            this, [this, message] { Q_EMIT Failed(message); }, Qt::QueuedConnection);
         return;
     }
     running_ = true;
@@ -80,7 +71,7 @@ void BackgroundBuilder::Run() {
         const BuildOutcome outcome = BuildIndex(databaseName_, indexFolder_, cancel_, progress);
         report([this, outcome] { Q_EMIT Finished(outcome); });
     } catch (const db::Exception& error) {
-        const QString message = platform::FromAnsi(error.Message());
+        const QString message = platform::FromClientMessage(error.Message());
         report([this, message] { Q_EMIT Failed(message); });
     } catch (const std::exception& error) {
         const QString message = QString::fromLocal8Bit(error.what());

@@ -4,11 +4,14 @@
 #include "IndexSchema.h"
 #include "RegisterSnapshot.h"
 #include "store/Library.h"
+#include "store/RegisterQueries.h"
 
 #include <xapian.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
@@ -61,6 +64,44 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
     }
 }
 
+// The library file's size and modification time; empty for a name that is no local file (a
+// server's host:path), whose library is then always read again.
+std::string LibraryFileState(const std::string& databaseName) {
+    std::error_code error;
+    const std::filesystem::path file(databaseName);
+    const auto size = std::filesystem::file_size(file, error);
+    if (error) {
+        return {};
+    }
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error) {
+        return {};
+    }
+    return std::to_string(size) + ":" + std::to_string(modified.time_since_epoch().count());
+}
+
+// An index made complete from the library file as it still is needs no reading of the library
+// at all: its outcome is every entry unchanged.
+std::optional<BuildOutcome> UpToDate(const QString& indexFolder, const std::string& state) {
+    if (state.empty()) {
+        return std::nullopt;
+    }
+    try {
+        Xapian::Database index(indexFolder.toStdString());
+        if (index.get_metadata(kMetaVersion) != kSchemaVersion ||
+            index.get_metadata(kMetaComplete) != "1" ||
+            index.get_metadata(kMetaLibraryState) != state) {
+            return std::nullopt;
+        }
+        BuildOutcome outcome;
+        outcome.complete = true;
+        outcome.entries = outcome.unchanged = static_cast<int>(index.get_doccount());
+        return outcome;
+    } catch (const Xapian::Error&) {
+        return std::nullopt; // none yet, or damaged: the build below makes it
+    }
+}
+
 std::string StoredFingerprint(Xapian::WritableDatabase& index, const std::string& idTerm) {
     Xapian::PostingIterator posting = index.postlist_begin(idTerm);
     if (posting == index.postlist_end(idTerm)) {
@@ -88,6 +129,13 @@ int RemoveOthers(Xapian::WritableDatabase& index, const std::unordered_set<std::
 BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFolder,
                         const std::atomic<bool>& cancel,
                         const std::function<void(int done, int total)>& progress) {
+    const std::string state = LibraryFileState(databaseName);
+    if (const std::optional<BuildOutcome> done = UpToDate(indexFolder, state)) {
+        if (progress) {
+            progress(done->entries, done->entries);
+        }
+        return *done;
+    }
     BuildOutcome outcome;
     const auto checkpoint = [&cancel] {
         if (cancel) {
@@ -112,7 +160,7 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
             throw IndexError(error.get_description());
         }
 
-        ContentReader reader(library->Query());
+        store::DocumentContentReader reader(library->Query());
         DocumentIndexer indexer;
         std::unordered_set<std::string> seen;
         const auto started = Clock::now();
@@ -161,6 +209,7 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
             }
             outcome.removed = RemoveOthers(index, seen);
             index.set_metadata(kMetaComplete, "1");
+            index.set_metadata(kMetaLibraryState, state);
             commit();
         } catch (const Xapian::Error& error) {
             throw IndexError(error.get_description());

@@ -28,6 +28,8 @@ enum ValueSlot : unsigned {
 inline constexpr const char* kMetaVersion = "orvelle.version";
 inline constexpr const char* kMetaLibrary = "orvelle.library";
 inline constexpr const char* kMetaComplete = "orvelle.complete"; // "1" after a whole build
+// The library file's size and modification time when the last whole build began.
+inline constexpr const char* kMetaLibraryState = "orvelle.library-state";
 
 // Term weights: a word in the entry's name or the document's title counts as much as five in
 // the body, one in a heading as three (plus its own place in the body).

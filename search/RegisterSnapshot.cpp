@@ -55,22 +55,4 @@ std::vector<SnapshotEntry> ReadRegisterSnapshot(db::Query& query,
     return sink.Take();
 }
 
-ContentReader::ContentReader(db::Query& query) : query_(query) {
-    query_.Close();
-    query_.SQL().Clear();
-    // The program's own content statement, kept prepared between documents.
-    query_.SQL().Add("SELECT B_DOC_CONTENTS.contents");
-    query_.SQL().Add("FROM B_DOC_CONTENTS,B_REESTR_DOC");
-    query_.SQL().Add("WHERE B_DOC_CONTENTS.ID = :paretq ");
-}
-
-std::string ContentReader::Read(std::int32_t contentId) {
-    query_.Close();
-    query_.ParamByName("paretq").SetAsInteger(contentId);
-    query_.Open();
-    std::string text = query_.FieldByName("CONTENTS").AsString();
-    query_.Close();
-    return text;
-}
-
 } // namespace orvelle::search

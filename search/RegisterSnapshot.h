@@ -28,14 +28,4 @@ struct SnapshotEntry {
 std::vector<SnapshotEntry> ReadRegisterSnapshot(db::Query& query,
                                                 const std::function<void()>& checkpoint);
 
-// Reads documents' stored bytes with the content statement prepared once.
-class ContentReader {
-public:
-    explicit ContentReader(db::Query& query);
-    std::string Read(std::int32_t contentId);
-
-private:
-    db::Query& query_;
-};
-
 } // namespace orvelle::search

@@ -19,16 +19,20 @@ void Library::AddCredentials() {
     database_.Params().Add(kPasswordLine);
 }
 
+void Library::EnsureCredentials() {
+    for (const char* line : {kUserNameLine, kPasswordLine}) {
+        const auto& lines = database_.Params().Lines();
+        if (std::find(lines.begin(), lines.end(), line) == lines.end()) {
+            database_.Params().Add(line);
+        }
+    }
+}
+
 void Library::Open(const std::string& fileName) {
     database_.Close();
     try {
         database_.SetDatabaseName(fileName);
-        const auto& lines = database_.Params().Lines();
-        for (const char* line : {kUserNameLine, kPasswordLine}) {
-            if (std::find(lines.begin(), lines.end(), line) == lines.end()) {
-                database_.Params().Add(line);
-            }
-        }
+        EnsureCredentials();
         database_.Open();
         transaction_.SetActive(true);
     } catch (...) {

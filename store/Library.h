@@ -31,6 +31,8 @@ public:
 
     // Adds both credential lines to the connection's parameters (again when already there).
     void AddCredentials();
+    // Adds whichever credential line the parameters do not hold yet.
+    void EnsureCredentials();
     // Closes whatever is open, names `fileName`, adds the credentials unless present,
     // attaches and starts the transaction. Failures are the connection's exceptions; the
     // connection is closed again after one.

@@ -14,11 +14,20 @@ void ReplaceText(db::Query& query, std::initializer_list<const char*> lines) {
     }
 }
 
-void OpenContentQuery(db::Query& query, std::int32_t contentId) {
+void SetContentText(db::Query& query) {
     ReplaceText(query, {"SELECT B_DOC_CONTENTS.contents", "FROM B_DOC_CONTENTS,B_REESTR_DOC",
                         "WHERE B_DOC_CONTENTS.ID = :paretq "});
+}
+
+// Runs the content statement the query holds for one content id.
+void RunContentQuery(db::Query& query, std::int32_t contentId) {
     query.ParamByName("paretq").SetAsInteger(contentId);
     query.Open();
+}
+
+void OpenContentQuery(db::Query& query, std::int32_t contentId) {
+    SetContentText(query);
+    RunContentQuery(query, contentId);
 }
 
 } // namespace
@@ -47,6 +56,18 @@ std::string ReadDocumentContent(db::Query& query, std::int32_t contentId) {
     OpenContentQuery(query, contentId);
     std::string text = query.FieldByName("CONTENTS").AsString();
     query.Close();
+    return text;
+}
+
+DocumentContentReader::DocumentContentReader(db::Query& query) : query_(query) {
+    SetContentText(query_);
+}
+
+std::string DocumentContentReader::Read(std::int32_t contentId) {
+    query_.Close();
+    RunContentQuery(query_, contentId);
+    std::string text = query_.FieldByName("CONTENTS").AsString();
+    query_.Close();
     return text;
 }
 

@@ -28,6 +28,18 @@ std::unique_ptr<TUzel> ReadRegisterEntry(db::Query& query);
 // The query is closed again when it returns.
 std::string ReadDocumentContent(db::Query& query, std::int32_t contentId);
 
+// Reads many documents with the content statement prepared once, for a reader of the whole
+// library (the search index's builder). The query must hold nothing else meanwhile.
+class DocumentContentReader {
+public:
+    explicit DocumentContentReader(db::Query& query);
+    // What ReadDocumentContent(query, contentId) gives.
+    std::string Read(std::int32_t contentId);
+
+private:
+    db::Query& query_;
+};
+
 // The same text handed to `sink` in pieces as it is read, so a document of any length
 // passes through without being held whole. The query is closed again when it returns.
 void StreamDocumentContent(db::Query& query, std::int32_t contentId,

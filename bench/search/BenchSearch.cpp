@@ -21,6 +21,7 @@
 #include "search/RegisterSnapshot.h"
 #include "search/Searcher.h"
 #include "store/Library.h"
+#include "store/RegisterQueries.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,7 +118,7 @@ std::vector<QString> WriteFiles(const std::string& library, const QString& folde
     auto connection = std::make_unique<store::Library>();
     connection->Open(library);
     const auto entries = search::ReadRegisterSnapshot(connection->Query(), {});
-    search::ContentReader reader(connection->Query());
+    store::DocumentContentReader reader(connection->Query());
     std::vector<QString> words;
     static const QRegularExpression wordPattern(QStringLiteral("[а-яё]{4,}"),
                                                 QRegularExpression::CaseInsensitiveOption);

@@ -1,23 +1,6 @@
-# Cross build for Windows (i686) with Debian's MinGW-w64 (posix threads):
+# Cross build for 32-bit Windows with Debian's MinGW-w64:
 #   cmake -S . -B build-win-i686 --toolchain cmake/toolchains/mingw-i686.cmake -DORVELLE_WITH_QT=OFF
-# Test programs run through Wine (a 32-bit program needs Wine's i386 part besides wine64; CI
-# only compiles and links this build); the runtime is linked statically, so they need no MinGW DLLs
-# beside them.
-set(CMAKE_SYSTEM_NAME Windows)
+# Its test programs would need Wine's i386 part besides wine64; CI only compiles and links them.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(ORVELLE_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORVELLE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ORVELLE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${ORVELLE_MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ORVELLE_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+include(${CMAKE_CURRENT_LIST_DIR}/MinGW.cmake)

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QWebEnginePage>
@@ -138,6 +139,28 @@ QTreeWidgetItem* ItemById(std::int32_t id) {
         }
     }
     return nullptr;
+}
+
+void ClickTreeItem(std::int32_t id) {
+    QTreeWidgetItem* item = ItemById(id);
+    QVERIFY(item);
+    QTreeWidget* tree = forms::Form2->TreeView1;
+    for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) {
+        up->setExpanded(true);
+    }
+    tree->scrollToItem(item);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+void ClickElement(orvelle::viewer::BrowserView& view, const QString& id, Qt::MouseButton button) {
+    const QVariantList box =
+        Eval(view, QStringLiteral("(function(){var r=document.getElementById('%1')"
+                                  ".getBoundingClientRect();"
+                                  "return [r.left+r.width/2,r.top+r.height/2];})()")
+                       .arg(id))
+            .toList();
+    QCOMPARE(box.size(), 2);
+    QTest::mouseClick(view.focusProxy(), button, {}, QPoint(box[0].toInt(), box[1].toInt()));
 }
 
 bool AnyExpanded() {

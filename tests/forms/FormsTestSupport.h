@@ -93,6 +93,13 @@ QStringList TreeListing();
 // The tree item made from the register entry with this id, or nullptr.
 QTreeWidgetItem* ItemById(std::int32_t id);
 
+// A real mouse click on the tree item of the register entry with this id, its folders opened.
+void ClickTreeItem(std::int32_t id);
+
+// A real mouse click on the middle of the element with this id, in the page of `view`.
+void ClickElement(orvelle::viewer::BrowserView& view, const QString& id,
+                  Qt::MouseButton button = Qt::LeftButton);
+
 // Whether any item of the tree is expanded.
 bool AnyExpanded();
 

@@ -194,14 +194,6 @@ class HostileTest : public QObject {
         return Eval(QStringLiteral("(function(){var m=document.getElementById('mark');"
                                    "return m?m.textContent:'<none>';})()"));
     }
-    void ClickItem(std::int32_t id) {
-        QTreeWidgetItem* item = ItemById(id);
-        QVERIFY(item);
-        QTreeWidget* tree = Form().TreeView1;
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(item).center());
-    }
 
 private slots:
     void initTestCase() {
@@ -263,10 +255,10 @@ private slots:
         if (vector.hangs) {
             QTimer::singleShot(1500, this, [&] {
                 canaryClicked = true;
-                ClickItem(kCanary);
+                formstest::ClickTreeItem(kCanary);
             });
         }
-        ClickItem(index + 1);
+        formstest::ClickTreeItem(index + 1);
         if (!vector.hangs) {
             formstest::Pump(1500); // let timers, frames, workers and candidates run
             if (vector.staysPut) {
@@ -276,7 +268,7 @@ private slots:
             if (vector.staysPut || vector.messages == 0) {
                 QCOMPARE(Form().StatusPanelText(0), QString::fromUtf8(vector.name0));
             }
-            ClickItem(kCanary);
+            formstest::ClickTreeItem(kCanary);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!vector.hangs || canaryClicked, 10000);
 

@@ -94,24 +94,10 @@ class LinksTest : public QObject {
                           tree->visualItemRect(ItemById(id)).center());
     }
 
-    // A real mouse click on the element with this id, in the page's coordinates.
-    void ClickLink(const QString& id) {
-        const QVariantList box =
-            formstest::Eval(View(),
-                            QStringLiteral("(function(){var r=document.getElementById('%1')"
-                                           ".getBoundingClientRect();"
-                                           "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                .arg(id))
-                .toList();
-        QCOMPARE(box.size(), 2);
-        QTest::mouseClick(View().focusProxy(), Qt::LeftButton, {},
-                          QPoint(box[0].toInt(), box[1].toInt()));
-    }
-
     void ClickSectionLinkAndExpectItRefused() {
         forms::Form2->SetStatusPanelText(1, QString());
         QCOMPARE(ScrollY(), 0);
-        ClickLink(QStringLiteral("toSection"));
+        formstest::ClickElement(View(), QStringLiteral("toSection"));
         QTRY_COMPARE(forms::Form2->StatusPanelText(1), QStringLiteral("about:blank#Раздел 1"));
         QTRY_VERIFY(ScrollY() > 0);
         QCOMPARE(Mark(), QStringLiteral("links")); // still the same document
@@ -140,7 +126,7 @@ private slots:
 
     void linkLeavingTheDocumentIsRefusedAndReported() {
         ClickEntry(1); // back to the top
-        ClickLink(QStringLiteral("toOther"));
+        formstest::ClickElement(View(), QStringLiteral("toOther"));
         QTRY_COMPARE(forms::Form2->StatusPanelText(1), QStringLiteral("about:other.htm"));
         QTRY_COMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].caption, forms::ApplicationTitle());

@@ -118,17 +118,6 @@ class ReadingTest : public QObject {
         }
         return -1;
     }
-    void ClickItem(std::int32_t id) {
-        QTreeWidgetItem* item = ItemById(id);
-        QVERIFY(item);
-        QTreeWidget* tree = Form().TreeView1;
-        for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) {
-            up->setExpanded(true);
-        }
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(item).center());
-    }
     static bool Visible(QTreeWidgetItem* item) {
         for (; item; item = item->parent()) {
             if (item->isHidden()) {
@@ -136,17 +125,6 @@ class ReadingTest : public QObject {
             }
         }
         return true;
-    }
-    void ClickInDocument(const QString& id, Qt::MouseButton button = Qt::LeftButton) {
-        const QVariantList box =
-            formstest::Eval(View(),
-                            QStringLiteral("(function(){var r=document.getElementById('%1')"
-                                           ".getBoundingClientRect();"
-                                           "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                .arg(id))
-                .toList();
-        QCOMPARE(box.size(), 2);
-        QTest::mouseClick(View().focusProxy(), button, {}, QPoint(box[0].toInt(), box[1].toInt()));
     }
     // Types into the find field and waits for the engine's count.
     QString Count(const std::function<void()>& action) {
@@ -187,7 +165,7 @@ private slots:
     }
 
     void findBarCountsStepsAndCloses() {
-        ClickItem(21);
+        formstest::ClickTreeItem(21);
         QCOMPARE(Mark(), QStringLiteral("beton"));
         forms::FindBar& bar = *Form().FindBar1;
         QVERIFY(bar.isHidden());
@@ -209,7 +187,7 @@ private slots:
                  QStringLiteral("Нет совпадений"));
 
         // «ё» and «е»: the engine folds them onto each other.
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QCOMPARE(bar.CountText(), QString()); // a new document forgets the old count
         bar.Field()->clear();
         QCOMPARE(Count([&] { Type(bar.Field(), QStringLiteral("елка")); }),
@@ -225,7 +203,7 @@ private slots:
         // Escape in the document closes the bar too; elsewhere it is left alone.
         QTest::keyClick(&Form(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar.isVisible());
-        ClickInDocument(QStringLiteral("mark"));
+        formstest::ClickElement(View(), QStringLiteral("mark"));
         QTRY_VERIFY(View().focusProxy()->hasFocus());
         QTest::keyClick(View().focusProxy(), Qt::Key_Escape);
         QVERIFY(bar.isHidden());
@@ -292,13 +270,13 @@ private slots:
         QVERIFY(!history.CanGoBack() && !history.CanGoForward());
         QVERIFY(!Form().ToolButton13->isEnabled() && !Form().ToolButton14->isEnabled());
 
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QCOMPARE(Mark(), QStringLiteral("sections"));
         QTRY_COMPARE(ScrollY(), 0);
-        ClickInDocument(QStringLiteral("toS2"));
+        formstest::ClickElement(View(), QStringLiteral("toS2"));
         QTRY_VERIFY(ScrollY() > 0);
         const int atSection = ScrollY();
-        ClickItem(21);
+        formstest::ClickTreeItem(21);
         QCOMPARE(Mark(), QStringLiteral("beton"));
         QVERIFY(Form().ToolButton13->isEnabled());
         QVERIFY(!Form().ToolButton14->isEnabled());
@@ -324,7 +302,7 @@ private slots:
         QTRY_COMPARE(ScrollY(), atSection);
 
         // A new place after going back drops the way forward.
-        ClickItem(31);
+        formstest::ClickTreeItem(31);
         QCOMPARE(Mark(), QStringLiteral("131"));
         QVERIFY(!history.CanGoForward());
         QTest::keyClick(&Form(), Qt::Key_Left, Qt::AltModifier);
@@ -340,9 +318,9 @@ private slots:
     }
 
     void contextMenuOffersOurEntriesAndKeepsTheDocument() {
-        ClickItem(21);
+        formstest::ClickTreeItem(21);
         QSignalSpy shown(Form().BrowserMenu1, &forms::BrowserContextMenu::Shown);
-        ClickInDocument(QStringLiteral("mark"), Qt::RightButton);
+        formstest::ClickElement(View(), QStringLiteral("mark"), Qt::RightButton);
         QVERIFY(shown.wait(10000));
         auto* menu = qvariant_cast<QMenu*>(shown.at(0).at(0));
         QStringList captions;
@@ -372,7 +350,7 @@ private slots:
     }
 
     void printUsesTheZoomOnlyWhenPageSetupAsks() {
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QCOMPARE(Mark(), QStringLiteral("sections"));
         Form().Zoom1->SetFactor(2.0);
         viewer::DocumentPrinter printer(&View());
@@ -441,7 +419,7 @@ private slots:
         window_.reset();
         StartWindow();
         QCOMPARE(Form().Zoom1->Factor(), 1.1);
-        ClickItem(21);
+        formstest::ClickTreeItem(21);
         QCOMPARE(Mark(), QStringLiteral("beton"));
         // The document is laid out at that zoom: its CSS width is the view's width / 1.1.
         const double cssWidth =

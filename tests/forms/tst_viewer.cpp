@@ -93,14 +93,6 @@ class ViewerTest : public QObject {
                                               "return m?m.textContent:'<none>';})()"))
             .toString();
     }
-    void ClickItem(std::int32_t id) {
-        QTreeWidgetItem* item = ItemById(id);
-        QVERIFY(item);
-        QTreeWidget* tree = Form().TreeView1;
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(item).center());
-    }
 
 private slots:
     void initTestCase() {
@@ -169,7 +161,7 @@ private slots:
     }
 
     void firstClickNavigatesOnceAndShowsTheContent() {
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QVERIFY(!forms::DocumentLoading);
         QVERIFY(View().HasDocument());
         QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
@@ -181,14 +173,14 @@ private slots:
 
     void laterClicksReplaceTheContent() {
         Form().TreeView1->expandItem(ItemById(2));
-        ClickItem(22);
+        formstest::ClickTreeItem(22);
         QCOMPARE(Mark(), QStringLiteral("untitled"));
         QCOMPARE(Form().StatusPanelText(0), QStringLiteral("about:blank"));
         QCOMPARE(formstest::Eval(View(), QStringLiteral("document.title")).toString(), QString());
         QCOMPARE(formstest::Eval(View(), QStringLiteral("document.body.textContent")).toString(),
                  QStringLiteral("untitled"));
 
-        ClickItem(2); // a folder shows its own content
+        formstest::ClickTreeItem(2); // a folder shows its own content
         QCOMPARE(Mark(), QStringLiteral("folder"));
         QCOMPARE(Form().StatusPanelText(0), QStringLiteral("Folder page"));
         formstest::Pump(100);
@@ -199,9 +191,9 @@ private slots:
 
     void emptyAndMissingContents() {
         for (std::int32_t id : {21, 4}) {
-            ClickItem(1);
+            formstest::ClickTreeItem(1);
             QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
-            ClickItem(id);
+            formstest::ClickTreeItem(id);
             QCOMPARE(Mark(), QStringLiteral("<none>"));
             QCOMPARE(formstest::Eval(View(), QStringLiteral("document.documentElement.textContent"))
                          .toString(),
@@ -213,7 +205,7 @@ private slots:
     }
 
     void keyboardMovesRenderNothing() {
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
         QTest::keyClick(Form().TreeView1, Qt::Key_Down);
         QCOMPARE(Form().TreeView1->currentItem(), ItemById(2));
@@ -230,7 +222,7 @@ private slots:
 
     // A double click (which opens a folder) renders once; Enter renders the selected entry.
     void doubleClickRendersOnceAndEnterRenders() {
-        ClickItem(1);
+        formstest::ClickTreeItem(1);
         QSignalSpy shown(&View(), &viewer::BrowserView::DocumentShown);
         QTreeWidget* tree = Form().TreeView1;
         QTreeWidgetItem* item = ItemById(2);
@@ -253,7 +245,7 @@ private slots:
     void twentyMegabyteContent() {
         QElapsedTimer timer;
         timer.start();
-        ClickItem(3);
+        formstest::ClickTreeItem(3);
         const qint64 elapsed = timer.elapsed();
         QVERIFY(dialogs_->log.isEmpty());
         QCOMPARE(Form().StatusPanelText(0), QStringLiteral("Big"));
@@ -270,7 +262,7 @@ private slots:
                      .toString(),
                  QStringLiteral("Ж"));
         qInfo("20 MB content rendered in %lld ms", elapsed);
-        ClickItem(1); // back to something small
+        formstest::ClickTreeItem(1); // back to something small
         QCOMPARE(Mark(), QStringLiteral("Текст первой главы €"));
     }
 
@@ -295,7 +287,7 @@ private slots:
         database.Close();
         database.SetDatabaseName(folder_.File("gone.kvd"));
         const QString status = Form().StatusPanelText(0);
-        ClickItem(4);
+        formstest::ClickTreeItem(4);
         QCOMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
         QVERIFY(!dialogs_->messages[0].text.isEmpty());

@@ -1,7 +1,7 @@
 #include "SearchCommands.h"
 
 #include "db/Errors.h"
-#include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
 #include "search/IndexBuilder.h"
 #include "search/IndexLocation.h"
 #include "search/Searcher.h"
@@ -58,7 +58,7 @@ search::IndexPlace Refresh(const std::string& file, bool showProgress) {
         }
         return place;
     } catch (const db::Exception& error) {
-        std::cerr << platform::FromAnsi(error.Message()).toStdString() << '\n';
+        std::cerr << platform::FromClientMessage(error.Message()).toStdString() << '\n';
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';
     }
