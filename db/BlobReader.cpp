@@ -29,14 +29,17 @@ BlobReader::~BlobReader() {
     }
 }
 
-std::uint64_t BlobReader::TotalLength() {
-    const char items[] = {isc_info_blob_total_length};
+std::optional<std::uint64_t> BlobReader::TotalLength() {
+    const char items[] = {isc_info_blob_total_length, isc_info_end};
     char info[32] = {};
     StatusVector status;
     api_.isc_blob_info(status.Data(), &handle_, sizeof items, items, sizeof info, info);
     status.Check(api_);
     const auto total = InfoValue(info, sizeof info, isc_info_blob_total_length);
-    return total && *total > 0 ? static_cast<std::uint64_t>(*total) : 0;
+    if (!total || *total < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(*total);
 }
 
 std::size_t BlobReader::Read(char* buffer, std::size_t size) {

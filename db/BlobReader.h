@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace orvelle::db {
 
@@ -18,8 +19,9 @@ public:
     BlobReader(const BlobReader&) = delete;
     BlobReader& operator=(const BlobReader&) = delete;
 
-    // The blob's length in bytes as the server announces it (isc_blob_info), at full width.
-    std::uint64_t TotalLength();
+    // The blob's length in bytes as the server announces it (isc_blob_info), at full width;
+    // nullopt when the answer holds no length (the blob is then read to its end regardless).
+    std::optional<std::uint64_t> TotalLength();
     // Fills `buffer` with up to `size` bytes; fewer only at the end of the blob.
     std::size_t Read(char* buffer, std::size_t size);
     // isc_close_blob, reporting a failure.

@@ -1,5 +1,6 @@
 #include "ClientLibrary.h"
 
+#include "EmbeddedEngine.h"
 #include "Errors.h"
 #include "SharedLibrary.h"
 
@@ -125,6 +126,7 @@ const ClientApi& ClientLibrary::Load() {
     if (s.loaded) {
         return s.api;
     }
+    PrepareEmbeddedEngine(); // the engine reads its settings when it loads
     void* library = OpenFirstFound(s.fileNames);
     LibraryGuard guard(library);
     // Resolve into a scratch copy so that a library lacking an entry point leaves nothing

@@ -19,6 +19,8 @@ namespace {
 
 // The longest blob read whole into one text; longer ones are refused, or streamed.
 constexpr std::uint64_t kLargestText = std::uint64_t(1) << 30;
+// How much more room a blob of unannounced length gets each time it fills what it has.
+constexpr std::size_t kUnannouncedStep = std::size_t(1) << 20;
 
 std::int64_t PowerOfTen(int exponent) {
     std::int64_t value = 1;
@@ -250,22 +252,41 @@ CachedBlob Field::ReadBlob(const char* data) const {
     std::memcpy(&blobId, data, sizeof blobId);
     BlobReader blob(d.api, query_.GetDatabase()->Handle(), query_.GetTransaction()->Handle(),
                     blobId);
-    const std::uint64_t total = blob.TotalLength();
-    if (total > kLargestText) {
-        throw EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
-                             std::to_string(total >> 20) + " MB, more than " +
-                             std::to_string(kLargestText >> 20) + " MB can be read as one text");
+    const std::optional<std::uint64_t> total = blob.TotalLength();
+    const auto tooLong = [this](std::uint64_t bytes) {
+        return EDatabaseError(query_.Name() + ": Field '" + name_ + "' holds " +
+                              std::to_string(bytes >> 20) + " MB, more than " +
+                              std::to_string(kLargestText >> 20) + " MB can be read as one text");
+    };
+    if (total && *total > kLargestText) {
+        throw tooLong(*total);
     }
     // The bytes go into a buffer kept from earlier reads when there is one, so a large
     // document does not pay for fresh memory twice (here and in the text handed back).
     CachedBlob content{std::move(d.spareBlob), 0};
     d.spareBlob = std::string();
     try {
-        const auto announced = static_cast<std::size_t>(total);
-        if (content.bytes.size() < announced) {
-            content.bytes.resize(announced);
+        if (total) {
+            const auto announced = static_cast<std::size_t>(*total);
+            if (content.bytes.size() < announced) {
+                content.bytes.resize(announced);
+            }
+            content.length = blob.Read(content.bytes.data(), announced);
+        } else {
+            // No length announced: read on until the blob ends, never taking that for empty.
+            for (std::size_t got = 1; got != 0;) {
+                if (content.bytes.size() - content.length < kUnannouncedStep) {
+                    content.bytes.resize(
+                        std::max(content.bytes.size() * 2, content.length + kUnannouncedStep));
+                }
+                got = blob.Read(content.bytes.data() + content.length,
+                                content.bytes.size() - content.length);
+                content.length += got;
+                if (content.length > kLargestText) {
+                    throw tooLong(content.length);
+                }
+            }
         }
-        content.length = blob.Read(content.bytes.data(), announced);
         blob.Close();
     } catch (...) {
         d.KeepSpare(std::move(content.bytes));
@@ -290,7 +311,8 @@ void Field::StreamBlob(const std::function<void(const char*, std::size_t)>& sink
     std::memcpy(&blobId, data, sizeof blobId);
     BlobReader blob(d.api, query_.GetDatabase()->Handle(), query_.GetTransaction()->Handle(),
                     blobId);
-    std::uint64_t left = blob.TotalLength();
+    // Without an announced length the blob is read until it ends.
+    std::uint64_t left = blob.TotalLength().value_or(~std::uint64_t{0});
     std::string buffer(std::size_t(1) << 20, '\0');
     while (left > 0) {
         const std::size_t got = blob.Read(

@@ -3,6 +3,7 @@
 #include "DocumentIndexer.h"
 #include "IndexSchema.h"
 #include "RegisterSnapshot.h"
+#include "store/FileIdentity.h"
 #include "store/Library.h"
 #include "store/RegisterQueries.h"
 
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <thread>
 #include <unordered_set>
@@ -64,20 +64,11 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
     }
 }
 
-// The library file's size and modification time; empty for a name that is no local file (a
-// server's host:path), whose library is then always read again.
+// The library file's identity (store/FileIdentity.h: which file, its size and times); empty for
+// a name that is no local file (a server's host:path), whose library is then always read again.
 std::string LibraryFileState(const std::string& databaseName) {
-    std::error_code error;
-    const std::filesystem::path file(databaseName);
-    const auto size = std::filesystem::file_size(file, error);
-    if (error) {
-        return {};
-    }
-    const auto modified = std::filesystem::last_write_time(file, error);
-    if (error) {
-        return {};
-    }
-    return std::to_string(size) + ":" + std::to_string(modified.time_since_epoch().count());
+    const std::optional<store::FileIdentity> identity = store::IdentityOf(databaseName);
+    return identity ? identity->Text() : std::string();
 }
 
 // An index made complete from the library file as it still is needs no reading of the library

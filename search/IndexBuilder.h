@@ -26,7 +26,7 @@ struct BuildOutcome {
 
 // Brings the index in `indexFolder` up to date with the library: every entry the tree shows is
 // indexed unless its fingerprint is unchanged, and entries no longer shown are dropped. An
-// index made whole from the library file as it still is (the same size and modification time)
+// index made whole from the library file as it still is (the same file, size and times)
 // is taken as it is, without reading the library. Work
 // is committed every few seconds, so readers see the index grow; the index is marked complete
 // only at the end. `progress(done, total)` is called on the building thread after each entry;

@@ -1,12 +1,11 @@
 #include "IndexLocation.h"
 
+#include "db/Errors.h"
 #include "platform/NativeFileName.h"
+#include "store/CacheLayout.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace orvelle::search {
@@ -31,18 +30,18 @@ bool CanWriteIn(const QString& folder) {
 } // namespace
 
 QString DefaultIndexRoot() {
-    // Beside the private copies of the libraries (store/LibrarySnapshot), whichever program
-    // asks: the viewer and orvelle-export share their indexes.
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-        .filePath(QStringLiteral("orvelle/search"));
+    // Beside the private copies of the libraries, whichever program asks: the viewer and
+    // orvelle-export share their indexes, and the cache's upkeep finds them by the library's key
+    // (store/CacheLayout.h).
+    try {
+        return platform::FromNativeFileName(store::IndexesFolder());
+    } catch (const db::Exception&) {
+        return QString(); // no cache folder: a temporary index
+    }
 }
 
 QString LibraryIdentity(const std::string& databaseName) {
-    const QString name = platform::FromNativeFileName(databaseName);
-    const QFileInfo file(name);
-    const QString canonical = file.exists() ? file.canonicalFilePath() : name;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex());
+    return QString::fromStdString(store::LibraryKey(databaseName));
 }
 
 IndexPlace ChooseIndexPlace(const QString& root, const std::string& databaseName) {

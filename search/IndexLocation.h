@@ -9,11 +9,13 @@ class QTemporaryDir;
 
 namespace orvelle::search {
 
-// The folder that holds the indexes of every library: "search" in the user's cache folder.
+// The folder that holds the indexes of every library: "search" in the user's cache folder;
+// empty when the user has none.
 QString DefaultIndexRoot();
 
-// A library's identity: a hash of its canonical path (or of the server name as given), so a
-// library keeps its index wherever it is opened from and two libraries never share one.
+// A library's identity: the store's key of it (a hash of its canonical path, or of the server
+// name as given), so a library keeps its index wherever it is opened from, two libraries never
+// share one, and the cache's upkeep removes it with the library's copies.
 QString LibraryIdentity(const std::string& databaseName);
 
 // Where a library's index lives. `problem` is empty when the index has its place in the cache;

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -15,6 +16,13 @@
 namespace orvelle::store {
 
 namespace {
+
+// Small enough that a cancel is heard within a fraction of a second on a slow disk.
+constexpr std::uint64_t kPiece = std::uint64_t(8) << 20;
+
+bool Report(const CopyProgress& progress, std::uint64_t copied) {
+    return !progress || progress(copied);
+}
 
 [[noreturn]] void Fail(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -30,14 +38,17 @@ bool Reflink(int from, int to) {
 #endif
 }
 
-// The kernel-side copy; false when this pair of files cannot use it and nothing was copied.
-bool KernelCopy(int from, int to, std::uint64_t size) {
+enum class Outcome { Done, Stopped, Unsupported };
+
+// The kernel-side copy; Unsupported when this pair of files cannot use it and nothing was
+// copied.
+Outcome KernelCopy(int from, int to, std::uint64_t size, const CopyProgress& progress) {
 #ifdef __linux__
     loff_t in = 0;
     loff_t out = 0;
     std::uint64_t left = size;
     while (left > 0) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30));
+        const auto chunk = static_cast<std::size_t>(std::min(left, kPiece));
         const ssize_t copied = copy_file_range(from, &in, to, &out, chunk, 0);
         if (copied < 0) {
             if (errno == EINTR) {
@@ -45,7 +56,7 @@ bool KernelCopy(int from, int to, std::uint64_t size) {
             }
             if (left == size && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                                  errno == EOPNOTSUPP || errno == EBADF)) {
-                return false;
+                return Outcome::Unsupported;
             }
             Fail("copy_file_range");
         }
@@ -54,19 +65,24 @@ bool KernelCopy(int from, int to, std::uint64_t size) {
             Fail("the library became shorter while it was copied");
         }
         left -= static_cast<std::uint64_t>(copied);
+        if (!Report(progress, size - left)) {
+            return Outcome::Stopped;
+        }
     }
-    return true;
+    return Outcome::Done;
 #else
     (void)from;
     (void)to;
     (void)size;
-    return false;
+    (void)progress;
+    return Outcome::Unsupported;
 #endif
 }
 
-void BufferCopy(int from, int to, std::uint64_t size) {
+bool BufferCopy(int from, int to, std::uint64_t size, const CopyProgress& progress) {
     std::vector<char> buffer(std::size_t(1) << 20);
     std::uint64_t done = 0;
+    std::uint64_t nextReport = kPiece;
     while (done < size) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
@@ -95,18 +111,31 @@ void BufferCopy(int from, int to, std::uint64_t size) {
             written += static_cast<std::size_t>(put);
         }
         done += static_cast<std::uint64_t>(got);
+        if (done >= nextReport && done < size) {
+            nextReport = done + kPiece;
+            if (!Report(progress, done)) {
+                return false;
+            }
+        }
     }
+    return Report(progress, size);
 }
 
 } // namespace
 
-void CopyFileContents(int from, int to, std::uint64_t size) {
+bool CopyFileContents(int from, int to, std::uint64_t size, const CopyProgress& progress) {
     if (size == 0 || Reflink(from, to)) {
-        return;
+        return Report(progress, size);
     }
-    if (!KernelCopy(from, to, size)) {
-        BufferCopy(from, to, size);
+    switch (KernelCopy(from, to, size, progress)) {
+    case Outcome::Done:
+        return true;
+    case Outcome::Stopped:
+        return false;
+    case Outcome::Unsupported:
+        break;
     }
+    return BufferCopy(from, to, size, progress);
 }
 
 } // namespace orvelle::store

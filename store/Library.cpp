@@ -1,7 +1,5 @@
 #include "Library.h"
 
-#include "LibrarySnapshot.h"
-
 #include <algorithm>
 
 namespace orvelle::store {
@@ -28,14 +26,17 @@ void Library::EnsureCredentials() {
     }
 }
 
-void Library::Open(const std::string& fileName) {
+void Library::Open(const std::string& fileName, const PrepareOptions& options) {
     database_.Close();
     try {
         database_.SetDatabaseName(fileName);
         EnsureCredentials();
+        openOptions_ = &options;
         database_.Open();
+        openOptions_ = nullptr;
         transaction_.SetActive(true);
     } catch (...) {
+        openOptions_ = nullptr;
         try {
             database_.Close();
         } catch (...) {
@@ -44,11 +45,24 @@ void Library::Open(const std::string& fileName) {
     }
 }
 
+void Library::UsePrepared(std::shared_ptr<const LibraryLease> lease) {
+    prepared_ = std::move(lease);
+}
+
+bool Library::ChangedOnDisk() const {
+    return database_.Connected() && lease_ && !lease_->Current();
+}
+
 std::string Library::AttachName(const std::string& databaseName) {
-    // Called only while detached, so the copy used before can go now.
-    snapshot_.reset();
-    snapshot_ = TakeSnapshot(databaseName);
-    return snapshot_ ? snapshot_->Path() : databaseName;
+    // Called only while detached, so the lease used before can go now.
+    lease_.reset();
+    if (prepared_ && prepared_->DatabaseName() == databaseName) {
+        lease_ = std::move(prepared_);
+    } else {
+        prepared_.reset();
+        lease_ = PrepareLibrary(databaseName, openOptions_ ? *openOptions_ : PrepareOptions{});
+    }
+    return lease_->AttachName();
 }
 
 } // namespace orvelle::store

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LibraryCache.h"
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Transaction.h"
@@ -14,14 +15,14 @@ inline constexpr const char* kUserNameLine = "user_name=SYSDBA";
 inline constexpr const char* kPasswordLine = "password=cobaltine";
 
 // The program's link to one library: the connection, its one transaction and the shared
-// query "IBQuery1", wired to one another. A local library file is attached through a private
-// snapshot of it (LibrarySnapshot.h), so the file itself is only ever read and several
-// programs can read it at once; a server's host:path goes to the client library unchanged.
+// query "IBQuery1", wired to one another. What is attached for a library name is its lease
+// (LibraryCache.h): the user's one private copy of the library's current state, shared with
+// every other connection, the file itself when its maker marked it read-only, or a server's
+// host:path unchanged. So the file itself is only ever read.
 //
-// One instance serves one thread at a time; a worker thread that reads a library makes an
-// instance of its own.
-class SnapshotLease;
-
+// The lease is prepared at the attach, on the attaching thread, unless one prepared elsewhere
+// (off the window's thread) was handed in with UsePrepared. One instance serves one thread at a
+// time; a worker thread that reads a library makes an instance of its own.
 class Library {
 public:
     Library(); // loads the client library; nothing attached
@@ -34,9 +35,19 @@ public:
     // Adds whichever credential line the parameters do not hold yet.
     void EnsureCredentials();
     // Closes whatever is open, names `fileName`, adds the credentials unless present,
-    // attaches and starts the transaction. Failures are the connection's exceptions; the
-    // connection is closed again after one.
-    void Open(const std::string& fileName);
+    // attaches (preparing the library with `options`) and starts the transaction. Failures
+    // are the connection's exceptions, or PreparationCancelled; the connection is closed
+    // again after one.
+    void Open(const std::string& fileName, const PrepareOptions& options = {});
+
+    // The next attach of lease->DatabaseName() uses `lease` instead of preparing the library.
+    void UsePrepared(std::shared_ptr<const LibraryLease> lease);
+    // True when the library attached now is no longer in the state it was attached in (the
+    // file was replaced, grew, was written or removed); false for a server's library and
+    // while detached.
+    bool ChangedOnDisk() const;
+    // What is attached now; null while detached.
+    const LibraryLease* Lease() const { return database_.Connected() ? lease_.get() : nullptr; }
 
     db::Database& Database() { return database_; }
     db::Transaction& Transaction() { return transaction_; }
@@ -45,8 +56,10 @@ public:
 private:
     std::string AttachName(const std::string& databaseName);
 
-    // Declared first: it outlives the attachment made through it.
-    std::shared_ptr<const SnapshotLease> snapshot_;
+    const PrepareOptions* openOptions_ = nullptr; // while Open() attaches
+    std::shared_ptr<const LibraryLease> prepared_;
+    // Declared before the connection: it outlives the attachment made through it.
+    std::shared_ptr<const LibraryLease> lease_;
     db::Database database_;
     db::Transaction transaction_{&database_};
     db::Query query_{"IBQuery1", &database_, &transaction_};

@@ -69,6 +69,7 @@ std::optional<LibraryHeader> ReadLibraryHeader(const std::string& path) {
     header.database = true;
     header.odsMajor = static_cast<int>(version & ~kFirebirdFlag);
     header.odsMinor = static_cast<int>(Read16(bytes, MinorOffset(header.odsMajor)));
+    header.readOnly = (Read16(bytes, kHeaderFlagsOffset) & kHeaderReadOnlyFlag) != 0;
     return header;
 }
 

@@ -10,6 +10,7 @@ struct LibraryHeader {
     bool database = false; // starts like a database header page
     int odsMajor = 0;      // on-disk structure version, without the engine's flag bit
     int odsMinor = 0;
+    bool readOnly = false; // marked read-only by its maker (gfix -mode read_only): never written
 };
 
 // The on-disk structure the engine we ship reads.

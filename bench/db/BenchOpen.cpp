@@ -13,8 +13,8 @@
 #include "db/Transaction.h"
 #include "kvdbuild/Register.h"
 #include "kvdbuild/Synthetic.h"
+#include "store/CacheLayout.h"
 #include "store/Library.h"
-#include "store/LibrarySnapshot.h"
 #include "store/RegisterQueries.h"
 
 #include <algorithm>
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
                                    std::filesystem::copy_options::overwrite_existing);
         std::vector<double> first, again, direct;
         for (int round = 0; round < rounds; ++round) {
-            std::filesystem::remove_all(store::SnapshotFolder());
+            std::filesystem::remove_all(store::LibrariesFolder());
             first.push_back(OpenThroughSnapshot(library));
             again.push_back(OpenThroughSnapshot(library));
             direct.push_back(OpenDirectly(scratch));

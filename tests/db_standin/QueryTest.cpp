@@ -310,6 +310,34 @@ TEST_F(SharedQuery, LoweredDialectIsUsedForStatements) {
 
 namespace {
 
+// An answer to the blob's length that holds no length never makes a document empty: the blob
+// is read to its end, whole or streamed.
+class UnannouncedBlobLength : public SharedQuery, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UnannouncedBlobLength, BlobIsReadToItsEnd) {
+    std::string content(2500000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i * 13 + i / 511);
+    }
+    fake_set_blob(content.data(), static_cast<long>(content.size()));
+    fake_set_blob_info_answer(GetParam());
+    SetChildrenQuery(0);
+    query->Open();
+    EXPECT_EQ(query->FieldByName("CONTENTS").AsString(), content);
+    std::string streamed;
+    query->FieldByName("CONTENTS").StreamBlob([&](const char* bytes, std::size_t size) {
+        streamed.append(bytes, size);
+    });
+    EXPECT_EQ(streamed, content);
+}
+
+std::string AnswerName(const ::testing::TestParamInfo<int>& info) {
+    const char* names[] = {"", "EndOnly", "Truncated", "Negative"};
+    return names[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, UnannouncedBlobLength, ::testing::Values(1, 2, 3), AnswerName);
+
 TEST_F(SharedQuery, ShorterBlobAfterALongerOneComesBackExactly) {
     const std::string longer(50000, 'L');
     fake_set_blob(longer.data(), static_cast<long>(longer.size()));

@@ -2,6 +2,7 @@
 
 #include "BuildError.h"
 
+#include "db/EmbeddedEngine.h"
 #include "db/SharedLibrary.h"
 
 namespace orvelle::kvdbuild {
@@ -17,6 +18,7 @@ template <typename F> void Resolve(void* library, const char* name, F& target) {
 }
 
 FbClient LoadClient() {
+    db::PrepareEmbeddedEngine(); // the same engine settings as the program's
     void* library = db::SharedLibrary::Open(FbClient::FileName());
     if (library == nullptr) {
         throw BuildError("Cannot load " + FbClient::FileName() + ": " +
