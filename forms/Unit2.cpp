@@ -3,6 +3,7 @@
 
 #include "ErrorDisplay.h"
 #include "FormFont.h"
+#include "LibraryPreparation.h"
 #include "TabStops.h"
 #include "ToolBarLook.h"
 #include "Unit3.h"
@@ -63,6 +64,7 @@ void TForm2::BuildLayout() {
     BuildPanes();
     column->addWidget(Splitter1, 1);
     BuildStatusBar();
+    BuildLibraryStatus();
     BuildReadingAids();
     BuildSearch();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
@@ -279,7 +281,11 @@ bool TForm2::nativeEvent(const QByteArray& eventType, void* message, qintptr* re
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
-    // Closing the main window always succeeds and ends the program.
+    // Closing the main window always succeeds and ends the program; a library being copied is
+    // not copied on, and its part goes.
+    if (preparation_) {
+        preparation_->Cancel();
+    }
     event->accept();
     QCoreApplication::quit();
 }

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,9 @@ namespace orvelle::forms {
 class BrowserContextMenu;
 class DocumentHistory;
 class FindBar;
+class LibraryChangeBar;
+class LibraryPreparation;
+class PendingPathIni;
 class PrintZoom;
 class TitleFilter;
 class ZoomControl;
@@ -118,6 +123,12 @@ public:
     // status panel 0 as soon as it is on screen.
     void RenderHtml(const std::string& html);
 
+    // A library is being made ready (copied into the cache) for a step that goes on once it is:
+    // the window shows at once, and the tree fills when the copy is there.
+    bool LibraryPreparing() const;
+    // Reads the open library again (after it changed on disk), keeping the entry shown.
+    void ReloadLibrary();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -135,10 +146,25 @@ private:
     bool OpenDatabase(const QString& fileName);
     void ScrollToAnchor(const QString& url);
 
+    // Opening a library in steps: what waits for its copy goes on when the copy is ready.
+    using PreparedStep = std::function<void(const std::exception_ptr& failure)>;
+    void BuildLibraryStatus();
+    void PrepareLibraryThen(const QString& fileName, PreparedStep step);
+    void OpenDatabaseThen(const QString& fileName, std::function<void(bool opened)> then);
+    void FirstAttempt(const std::exception_ptr& failure);
+    void StartupFallback();
+    void AskForTheLibrary(const std::shared_ptr<PendingPathIni>& pending);
+    void ConnectCandidate(QString candidate, const std::shared_ptr<PendingPathIni>& pending);
+    void OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure);
+    void ShowEntryAgain(std::int32_t id);
+
     QLabel* statusPanels_[3] = {};
     bool secondClickOfDouble_ = false;
     bool scrollUnderWay_ = false; // a refused link's scroll (or its message) is under way
     std::unique_ptr<viewer::DocumentPrinter> printer_;
+    LibraryPreparation* preparation_ = nullptr;
+    LibraryChangeBar* changeBar_ = nullptr;
+    std::int32_t shownEntry_ = -1; // the register id of the document shown; -1: none
 };
 
 // The process-wide main window; null until start-up creates it.

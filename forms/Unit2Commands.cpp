@@ -1,6 +1,8 @@
 // The main window's commands: open another database, exit, About.
 #include "Unit2.h"
 
+#include "ErrorDisplay.h"
+#include "LibraryPreparation.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "UserDialogs.h"
@@ -16,9 +18,13 @@ namespace orvelle::forms {
 
 namespace {
 
-// What the user is told when a chosen file did not open: the plain explanation for a library
-// written by an engine of another on-disk structure, else that it is no database.
-QString OpenFailureText(const QString& fileName) {
+// What the user is told when a chosen file did not open: why its copy could not be made, the
+// plain explanation for a library written by an engine of another on-disk structure, else that
+// it is no database.
+QString OpenFailureText(const QString& fileName, const std::exception_ptr& preparationFailure) {
+    if (preparationFailure) {
+        return MessageOf(preparationFailure);
+    }
     if (const auto header = store::ReadLibraryHeader(platform::NativeFileName(fileName))) {
         try {
             store::CheckOnDiskStructure(*header);
@@ -56,24 +62,39 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty()) {
         return;
     }
+    // The library shown stays while the chosen one is made ready.
+    const QString chosen = OpenDialog1.FileName;
+    PrepareLibraryThen(chosen, [this, chosen](const std::exception_ptr& failure) {
+        OpenChosenLibrary(chosen, failure);
+    });
+}
+
+void TForm2::OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure) {
     db::Database& database = CustomerData->IBDatabase1;
     const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested()) {
+    // Kept for the way back, so that going back copies nothing.
+    std::shared_ptr<const store::LibraryLease> previousLease = CustomerData->library.HeldLease();
+    if ((!failure && OpenDatabase(chosen)) || platform::TerminationRequested()) {
         return;
     }
-    // The tree and the connection must agree: back to the library shown before, or nothing.
-    if (!wasConnected || !OpenDatabase(previous)) {
-        ClearTree();
-        if (!wasConnected) {
-            database.SetDatabaseName(platform::NativeFileName(previous));
+    // The tree and the connection must agree: back to the library shown before, or nothing. A
+    // library that could not be made ready closed nothing.
+    if (!failure || !wasConnected) {
+        CustomerData->library.UsePrepared(std::move(previousLease));
+        if (!wasConnected || !OpenDatabase(previous)) {
+            ClearTree();
+            if (!wasConnected) {
+                database.SetDatabaseName(platform::NativeFileName(previous));
+            }
         }
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
-                          OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);
+                          OpenFailureText(chosen, failure), UserDialogs::Icon::None);
 }
 
 void TForm2::N6Click() {
+    preparation_->Cancel();
     delete WebBrowser1.data();
     delete TreeView1;
     TreeView1 = nullptr;

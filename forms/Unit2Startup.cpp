@@ -1,6 +1,10 @@
-// Finding and opening the database when the main window is created.
+// Finding and opening the database when the main window is created. Each step that attaches a
+// library goes on once the library is ready (copied into the user's cache off the window's
+// thread), so the window shows at once whatever the library's size.
 #include "Unit2.h"
 
+#include "LibraryPreparation.h"
+#include "PendingPathIni.h"
 #include "StartupSources.h"
 #include "Unit3.h"
 #include "UserDialogs.h"
@@ -11,7 +15,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <memory>
 
@@ -27,37 +30,9 @@ QString FirstKvdFile(const QString& folder) {
     return files.isEmpty() ? QString() : QDir::toNativeSeparators(files.first().absoluteFilePath());
 }
 
-// A path.ini created empty while a database is being looked for. It is removed again unless
-// a database opened and its path was recorded, so that no start is left with an empty or a
-// wrong path.ini.
-class PendingPathIni {
-public:
-    explicit PendingPathIni(QString fileName) : fileName_(std::move(fileName)) {
-        platform::CreateEmptyFile(fileName_);
-    }
-    ~PendingPathIni() {
-        if (!recorded_) {
-            QFile::remove(fileName_);
-        }
-    }
-    PendingPathIni(const PendingPathIni&) = delete;
-    PendingPathIni& operator=(const PendingPathIni&) = delete;
-
-    void Record(const QString& path) {
-        platform::WriteSingleLine(fileName_, path);
-        recorded_ = true;
-    }
-
-private:
-    QString fileName_;
-    bool recorded_ = false;
-};
-
 } // namespace
 
 void TForm2::FormCreate() {
-    db::Database& database = CustomerData->IBDatabase1;
-
     // The path the estimating application recorded; none means nothing to open.
     const QString registryPath =
         platform::MachineRegistry(StartupSources::RegistryFile())
@@ -65,12 +40,20 @@ void TForm2::FormCreate() {
     if (registryPath.isEmpty()) {
         return;
     }
+    // First attempt, at the recorded path, once its library is ready.
+    CustomerData->IBDatabase1.SetDatabaseName(platform::NativeFileName(registryPath));
+    CustomerData->library.AddCredentials();
+    PrepareLibraryThen(registryPath,
+                       [this](const std::exception_ptr& failure) { FirstAttempt(failure); });
+}
 
-    // First attempt, at the recorded path; its failure is not shown, the fallback follows.
+// Its failure is not shown: the fallback follows.
+void TForm2::FirstAttempt(const std::exception_ptr& failure) {
     try {
-        database.SetDatabaseName(platform::NativeFileName(registryPath));
-        CustomerData->library.AddCredentials();
-        database.Open();
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+        CustomerData->IBDatabase1.Open();
         CustomerData->IBTransaction1.SetActive(true);
         LoadRegisterLevel(0, nullptr);
         return;
@@ -81,42 +64,55 @@ void TForm2::FormCreate() {
     if (platform::TerminationRequested()) {
         return;
     }
+    StartupFallback();
+}
 
-    // The fallback: the path recorded in path.ini; without path.ini, a database beside us or
-    // one the user picks, recorded in a new path.ini once it opened.
+// The fallback: the path recorded in path.ini; without path.ini, a database beside us or one
+// the user picks, recorded in a new path.ini once it opened.
+void TForm2::StartupFallback() {
     const QString directory = platform::CurrentDirectory();
     const QString pathIni = platform::PathIniName(directory);
-    QString candidate;
-    std::unique_ptr<PendingPathIni> pending;
     const platform::FirstLineResult firstLine = platform::ReadFirstLine(pathIni);
     if (firstLine.status == platform::OpenStatus::Opened) {
-        candidate = firstLine.line;
-    } else {
-        pending = std::make_unique<PendingPathIni>(pathIni); // a failure here leaves the handler
-        OpenDialog1.InitialDir = directory;
-        if (platform::HasKvdEntry(directory) && !database.Connected()) {
-            // A database right beside us is opened silently; one that does not open is passed
-            // over for the user's choice.
-            const QString beside = FirstKvdFile(directory);
-            if (!beside.isEmpty() && OpenDatabase(beside)) {
-                pending->Record(beside);
-                return;
-            }
-            ClearTree();
-            if (platform::TerminationRequested()) {
-                return;
-            }
-        }
-        Dialogs().ShowMessage(nullptr, QStringLiteral("Error"),
-                              QStringLiteral("Файл \\путь к базе данных не найден !"),
-                              UserDialogs::Icon::Error);
-        if (platform::TerminationRequested() || !OpenDialog1.Execute() ||
-            OpenDialog1.FileName.isEmpty() || platform::TerminationRequested()) {
-            return; // no path to open
-        }
-        candidate = OpenDialog1.FileName;
+        ConnectCandidate(firstLine.line, nullptr);
+        return;
     }
+    // A failure here leaves the handler.
+    const auto pending = std::make_shared<PendingPathIni>(pathIni);
+    OpenDialog1.InitialDir = directory;
+    if (platform::HasKvdEntry(directory) && !CustomerData->IBDatabase1.Connected()) {
+        // A database right beside us is opened silently; one that does not open is passed
+        // over for the user's choice.
+        if (const QString beside = FirstKvdFile(directory); !beside.isEmpty()) {
+            OpenDatabaseThen(beside, [this, pending, beside](bool opened) {
+                if (opened) {
+                    pending->Record(beside);
+                    return;
+                }
+                ClearTree();
+                if (!platform::TerminationRequested()) {
+                    AskForTheLibrary(pending);
+                }
+            });
+            return;
+        }
+    }
+    AskForTheLibrary(pending);
+}
 
+void TForm2::AskForTheLibrary(const std::shared_ptr<PendingPathIni>& pending) {
+    Dialogs().ShowMessage(nullptr, QStringLiteral("Error"),
+                          QStringLiteral("Файл \\путь к базе данных не найден !"),
+                          UserDialogs::Icon::Error);
+    if (platform::TerminationRequested() || !OpenDialog1.Execute() ||
+        OpenDialog1.FileName.isEmpty() || platform::TerminationRequested()) {
+        return; // no path to open
+    }
+    ConnectCandidate(OpenDialog1.FileName, pending);
+}
+
+void TForm2::ConnectCandidate(QString candidate, const std::shared_ptr<PendingPathIni>& pending) {
+    db::Database& database = CustomerData->IBDatabase1;
     // Point the connection at the candidate; a connection left open by the first attempt
     // refuses, and the user is asked once more before the refusal is shown.
     try {
@@ -131,22 +127,27 @@ void TForm2::FormCreate() {
         }
         database.SetDatabaseName(platform::NativeFileName(candidate));
     }
-
-    // Connect and load; the first query starts the transaction. The credentials go in once
-    // more, which a connection left open by the first attempt refuses.
+    // The credentials go in once more, which a connection left open by the first attempt
+    // refuses.
     CustomerData->library.AddCredentials();
-    try {
-        database.Open();
-        LoadRegisterLevel(0, nullptr);
-    } catch (...) {
-        if (platform::TerminationRequested()) {
-            return;
+    // Connect and load once the library is ready; the first query starts the transaction.
+    PrepareLibraryThen(candidate, [this, candidate, pending](const std::exception_ptr& failure) {
+        try {
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
+            CustomerData->IBDatabase1.Open();
+            LoadRegisterLevel(0, nullptr);
+        } catch (...) {
+            if (platform::TerminationRequested()) {
+                return;
+            }
+            throw;
         }
-        throw;
-    }
-    if (pending) {
-        pending->Record(candidate);
-    }
+        if (pending) {
+            pending->Record(candidate);
+        }
+    });
 }
 
 } // namespace orvelle::forms

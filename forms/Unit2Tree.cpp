@@ -3,6 +3,7 @@
 
 #include "DocumentHistory.h"
 #include "FindBar.h"
+#include "LibraryChangeBar.h"
 #include "PrintZoom.h"
 #include "RegisterTreeItem.h"
 #include "SearchPanel.h"
@@ -89,8 +90,11 @@ void TForm2::TreeView1Click() {
     if (!item) {
         return;
     }
+    // A library changed on disk says so before its old text is shown.
+    changeBar_->Check();
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
+    shownEntry_ = item->Entry().id;
     if (WebBrowser1) {
         History1->DocumentOpened(selected);
         FindBar1->DocumentChanged();

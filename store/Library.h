@@ -48,6 +48,10 @@ public:
     bool ChangedOnDisk() const;
     // What is attached now; null while detached.
     const LibraryLease* Lease() const { return database_.Connected() ? lease_.get() : nullptr; }
+    // The same, shared: keeps the library's copy for another attach (null while detached).
+    std::shared_ptr<const LibraryLease> HeldLease() const {
+        return database_.Connected() ? lease_ : nullptr;
+    }
 
     db::Database& Database() { return database_; }
     db::Transaction& Transaction() { return transaction_; }

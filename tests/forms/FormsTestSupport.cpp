@@ -87,6 +87,14 @@ void UseRegistry(const std::string& file, const std::string& text) {
 MainWindow::MainWindow() {
     forms::CustomerData = new forms::TCustomerData();
     forms::Form2 = new forms::TForm2();
+    WaitForLibrary();
+}
+
+void WaitForLibrary() {
+    if (!QTest::qWaitFor([] { return !forms::Form2 || !forms::Form2->LibraryPreparing(); },
+                         60000)) {
+        qWarning("A library is still being made ready after a minute");
+    }
 }
 
 MainWindow::~MainWindow() {

@@ -78,8 +78,9 @@ std::string PathValueLine(const std::string& path);
 // Writes `text` into `file` and makes start-up read its registry from there.
 void UseRegistry(const std::string& file, const std::string& text);
 
-// The data module and then the main window, as main() creates them; both destroyed (through
-// their globals, which the exit command may already have cleared) when this goes away.
+// The data module and then the main window, as main() creates them, once start-up is done
+// (its libraries are made ready off the window's thread); both destroyed (through their
+// globals, which the exit command may already have cleared) when this goes away.
 class MainWindow {
 public:
     MainWindow();
@@ -87,6 +88,9 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 };
+
+// Processes events until no library is being made ready for the main window (a minute at most).
+void WaitForLibrary();
 
 // "F 2 name" / "D 6 name" lines of the tree, two spaces per level, depth first.
 QStringList TreeListing();

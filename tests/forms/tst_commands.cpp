@@ -64,6 +64,7 @@ class CommandsTest : public QObject {
     void Open(const QString& file) {
         dialogs_->answers << file;
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
     }
 
 private slots:
@@ -84,6 +85,7 @@ private slots:
         StartWithTiny();
         formstest::MainWindow window;
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
         QCOMPARE(dialogs_->log, QStringList{QStringLiteral("file")});
         QCOMPARE(formstest::TreeListing(), kTinyTree);
         QVERIFY(Connected());

@@ -127,6 +127,7 @@ private slots:
         QVERIFY(Panel().CancelButton()->isVisibleTo(forms::Form2));
         dialogs_->answers << QString::fromStdString(library_);
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         QCOMPARE(Results(QStringLiteral("w1")).count(), 0); // the old library's words
         QVERIFY(Results(QStringLiteral("расценки")).count() >= 2);
@@ -136,7 +137,9 @@ private slots:
         // to let go of the index, then finishes it.
         dialogs_->answers << QString::fromStdString(wide_) << QString::fromStdString(wide_);
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 120000);
         QVERIFY2(Panel().StateLabel()->text().isEmpty(), qPrintable(Panel().StateLabel()->text()));
         QCOMPARE(Results(QStringLiteral("w3999")).count(), 1);

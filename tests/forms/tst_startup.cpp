@@ -253,6 +253,7 @@ private slots:
         if (route == QStringLiteral("open command")) {
             dialogs_->answers << library;
             forms::Form2->N3Click();
+            formstest::WaitForLibrary();
             expectedLog << QStringLiteral("file");
         }
         QCOMPARE(dialogs_->log, expectedLog);

@@ -1,5 +1,6 @@
 #include "SearchCommands.h"
 
+#include "PreparationProgress.h"
 #include "db/Errors.h"
 #include "platform/NativeFileName.h"
 #include "search/IndexBuilder.h"
@@ -48,6 +49,9 @@ search::IndexPlace Refresh(const std::string& file, bool showProgress) {
         }
     };
     try {
+        // Made ready first, with its progress: the build's own connection then finds it ready.
+        const auto lease =
+            showProgress ? store::PrepareLibrary(file, PreparationProgress()) : nullptr;
         std::atomic<bool> cancel{false};
         const search::BuildOutcome outcome =
             search::BuildIndex(file, place.folder, cancel, progress);

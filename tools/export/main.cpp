@@ -4,6 +4,7 @@
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
 //   orvelle-export index FILE          builds or refreshes the library's full-text index
 //   orvelle-export search FILE QUERY [--limit N]   ranked hits with snippets
+#include "PreparationProgress.h"
 #include "RegisterListing.h"
 #include "SearchCommands.h"
 #include "db/Database.h"
@@ -50,7 +51,7 @@ int Tree(const std::string& file) {
     exporter::RegisterListing listing;
     try {
         store::Library library;
-        library.Open(file);
+        library.Open(file, exporter::PreparationProgress());
         store::WalkRegister(library.Query(), 0, nullptr, listing);
     } catch (const std::exception& error) {
         listing.Print(std::cout);
@@ -71,7 +72,7 @@ int Document(const std::string& file, std::string_view idText, bool utf8) {
     }
     try {
         store::Library library;
-        library.Open(file);
+        library.Open(file, exporter::PreparationProgress());
         exporter::RegisterListing listing;
         store::WalkRegister(library.Query(), 0, nullptr, listing);
         const store::TUzel* entry = listing.Find(id);
