@@ -85,17 +85,6 @@ struct stat StatOf(const std::string& path) {
     return info;
 }
 
-// Writes `bytes` over the file's own (no new file) and puts its modification time back.
-void OverwriteKeepingTime(const std::string& path, const std::string& bytes) {
-    const struct stat before = StatOf(path);
-    const int fd = open(path.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-    const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST_F(LibraryFile, ConnectionsShareOneCopyOfEachStateAndNoticeChanges) {
     const std::string file = Library("library.kvd");
     const std::string before = fixtures::ReadFile(file);
@@ -127,7 +116,7 @@ TEST_F(LibraryFile, ConnectionsShareOneCopyOfEachStateAndNoticeChanges) {
     ASSERT_EQ(otherBytes.size(), before.size());
     store::Library open;
     open.Open(file);
-    OverwriteKeepingTime(file, otherBytes);
+    fixtures::OverwriteKeepingTime(file, otherBytes);
     EXPECT_TRUE(open.ChangedOnDisk());
     EXPECT_EQ(Read(open), "first"); // what it attached, until it is opened again
     {

@@ -4,10 +4,12 @@
 #include "forms/BrokenRegister.h"
 #include "kvdbuild/Cp1251.h"
 #include "kvdbuild/Register.h"
+#include "store/CacheLayout.h"
 #include "store/Library.h"
 #include "store/RegisterQueries.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -34,9 +37,17 @@ struct Outcome {
     QByteArray err;
 };
 
-Outcome Export(const QStringList& arguments) {
+Outcome Export(const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+               const QStringList& runAs = {}) {
     QProcess process;
-    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
+    process.setProcessEnvironment(environment);
+    if (runAs.isEmpty()) {
+        process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
+    } else {
+        process.start(runAs.front(),
+                      runAs.mid(1) + QStringList{QStringLiteral(ORVELLE_EXPORT)} + arguments);
+    }
     Outcome run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
@@ -308,5 +319,120 @@ TEST_F(ExportTool, WideIdsAreRefusedNotWrapped) {
         EXPECT_TRUE(run.err.contains(QByteArray(c.named))) << run.err.toStdString();
     }
 }
+
+#ifdef __linux__
+
+// The private copies of one library in the user's cache.
+std::vector<std::string> CopiesOf(const std::string& library) {
+    std::vector<std::string> copies;
+    const std::string prefix = store::LibraryKey(library) + "-";
+    for (const auto& entry : std::filesystem::directory_iterator(store::LibrariesFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".kvd") {
+            copies.push_back(name);
+        }
+    }
+    return copies;
+}
+
+TEST_F(ExportTool, ProgramsAndTheIndexBuilderShareOneCopy) {
+    const std::string file = folder_->File("shared.kvd");
+    fixtures::BuildTinyRegister(file);
+    store::Library viewer; // as a viewer holds it
+    viewer.Open(file);
+    // Two more programs at once, one of them building the index on a connection of its own.
+    QProcess tree, index;
+    tree.start(QStringLiteral(ORVELLE_EXPORT), {"tree", Q(file)});
+    index.start(QStringLiteral(ORVELLE_EXPORT), {"index", Q(file)});
+    ASSERT_TRUE(tree.waitForFinished(60000) && index.waitForFinished(60000));
+    EXPECT_EQ(tree.exitCode(), 0) << tree.readAllStandardError().toStdString();
+    EXPECT_EQ(index.exitCode(), 0) << index.readAllStandardError().toStdString();
+    EXPECT_EQ(tree.readAllStandardOutput().toStdString(), kTinyListing.toStdString());
+    EXPECT_EQ(CopiesOf(file).size(), 1u);
+    EXPECT_EQ(store::ReadDocumentContent(viewer.Query(), 1231), fixtures::TinyContents().at(1231));
+}
+
+// A library changed while a viewer holds it: the viewer is told, and orvelle-export reads
+// what the file holds now; the viewer's connection keeps reading the state it attached.
+enum class Change { Replaced, WrittenInPlaceWithItsTimePutBack };
+
+class ChangedLibrary : public ExportTool, public ::testing::WithParamInterface<Change> {};
+
+TEST_P(ChangedLibrary, IsNoticedAndReadAsItIsNow) {
+    // Entry 6 shows content 106, which the tiny register leaves to the test.
+    const std::string file = folder_->File("changing.kvd");
+    const std::string next = folder_->File("next.kvd");
+    std::filesystem::remove(file);
+    std::filesystem::remove(next);
+    fixtures::BuildBigBlobDatabase(file, 106, "state one");
+    fixtures::BuildBigBlobDatabase(next, 106, "state two");
+    store::Library viewer;
+    viewer.Open(file);
+    ASSERT_EQ(Export({"doc", Q(file), "6"}).out.toStdString(), "state one");
+    if (GetParam() == Change::Replaced) {
+        std::filesystem::rename(next, file);
+    } else {
+        const std::string bytes = fixtures::ReadFile(next);
+        ASSERT_EQ(bytes.size(), std::filesystem::file_size(file));
+        fixtures::OverwriteKeepingTime(file, bytes);
+    }
+    EXPECT_TRUE(viewer.ChangedOnDisk());
+    const Outcome run = Export({"doc", Q(file), "6"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "state two");
+    EXPECT_EQ(store::ReadDocumentContent(viewer.Query(), 106), "state one");
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ChangedLibrary,
+                         ::testing::Values(Change::Replaced,
+                                           Change::WrittenInPlaceWithItsTimePutBack));
+
+// Run as another user (nobody, when the tests run as root): a lock folder of someone else's in
+// the environment it inherits is never used, the copy goes to its own cache, for it alone; with
+// no home at all it says so.
+TEST_F(ExportTool, EachUserHasLocksAndCacheOfItsOwn) {
+    QStringList runAs;
+    fixtures::TempDir home;
+    fixtures::TempDir foreign; // another user's lock folder: nobody else may enter
+    if (geteuid() == 0) {
+        runAs = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        ASSERT_EQ(chown(home.Path().c_str(), 65534, 65534), 0);
+        chmod(foreign.Path().c_str(), 0700);
+    } else {
+        chmod(foreign.Path().c_str(), 0);
+    }
+    const std::string file = folder_->File("for-everyone.kvd");
+    fixtures::BuildTinyRegister(file);
+    chmod(file.c_str(), 0644);
+    chmod(folder_->Path().c_str(), 0755);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "FIREBIRD"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    environment.insert(QStringLiteral("FIREBIRD_LOCK"), Q(foreign.Path().string()));
+    environment.insert(QStringLiteral("HOME"), Q(home.Path().string()));
+    const Outcome run = Export({"tree", Q(file)}, environment, runAs);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), kTinyListing.toStdString());
+    EXPECT_TRUE(std::filesystem::is_empty(foreign.Path()));
+    const std::filesystem::path cache = home.Path() / ".cache" / "orvelle";
+    for (const std::filesystem::path& folder :
+         {cache, cache / "engine-lock", cache / "libraries"}) {
+        struct stat info {};
+        EXPECT_EQ(stat(folder.c_str(), &info), 0) << folder;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+        EXPECT_EQ(info.st_uid, runAs.isEmpty() ? geteuid() : 65534u) << folder;
+    }
+
+    environment.remove(QStringLiteral("HOME"));
+    const Outcome homeless = Export({"tree", Q(file)}, environment, runAs);
+    EXPECT_EQ(homeless.exitCode, 1);
+    EXPECT_NE(homeless.err.toStdString().find("No folder for the program's cache"),
+              std::string::npos)
+        << homeless.err.toStdString();
+}
+
+#endif
 
 } // namespace
