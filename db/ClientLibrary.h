@@ -46,8 +46,9 @@ bool AcceptsUtf8FileNames(const ClientApi& api);
 // next call.
 class ClientLibrary {
 public:
-    // Loads the library on first use and resolves every entry point of ClientApi. The file
-    // names are tried in order and the first that loads is used. Throws EIBClientError
+    // Loads the library on first use and resolves every entry point of ClientApi; the embedded
+    // engine's settings are made first (EmbeddedEngine.h). The file names are tried in order
+    // and the first that loads is used. Throws EIBClientError
     // "InterBase library <first name> not found in the path. Please install InterBase to use
     // this functionality" when none is found; EIBClientError naming the file, its kind and
     // where the search looked when one was found but built for another kind of machine

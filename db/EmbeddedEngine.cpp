@@ -6,8 +6,6 @@
 
 #ifndef _WIN32
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include <sys/stat.h>
@@ -15,6 +13,18 @@
 #endif
 
 namespace orvelle::db {
+
+#ifdef _WIN32
+
+void PrepareEmbeddedEngine() {}
+
+EmbeddedEngineFolders EmbeddedEngine() {
+    return {};
+}
+
+void EnsureEmbeddedEngineFolders() {}
+
+#else
 
 namespace {
 
@@ -33,22 +43,6 @@ std::mutex& StateMutex() {
     static std::mutex mutex;
     return mutex;
 }
-
-} // namespace
-
-#ifdef _WIN32
-
-void PrepareEmbeddedEngine() {}
-
-EmbeddedEngineFolders EmbeddedEngine() {
-    return {};
-}
-
-void EnsureEmbeddedEngineFolders() {}
-
-#else
-
-namespace {
 
 // What the private root links to in the system's own root.
 constexpr const char* kLinked[] = {"plugins", "intl", "lib", "UDF", "firebird.msg", "plugins.conf"};
@@ -85,29 +79,9 @@ std::string FindSystemRoot(const std::string& ownRoot) {
     return {};
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Writes `text` to `path` unless it holds that already; through a new file renamed into place,
-// so a process reading it meanwhile sees the old text or the new.
+// Writes `text` to `path` unless it holds that already.
 bool WriteIfDifferent(const std::string& path, const std::string& text) {
-    if (ReadText(path) == text) {
-        return true;
-    }
-    const std::string temporary = path + "." + std::to_string(getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << text;
-        if (!file.flush()) {
-            return false;
-        }
-    }
-    chmod(temporary.c_str(), 0600);
-    return rename(temporary.c_str(), path.c_str()) == 0;
+    return ReadSmallFile(path) == text || WriteSmallFile(path, text);
 }
 
 bool LinkIfDifferent(const std::string& link, const std::string& target) {

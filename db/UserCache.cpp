@@ -4,12 +4,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #ifndef _WIN32
 #include <cerrno>
 #include <cstring>
 #include <random>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -55,7 +58,20 @@ std::string UserCacheFolder() {
 #endif
 }
 
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 #ifdef _WIN32
+
+bool WriteSmallFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    return static_cast<bool>(file.flush());
+}
 
 void MakePrivateFolder(const std::string& folder) {
     std::error_code error;
@@ -88,6 +104,21 @@ bool OwnedByUs(const std::string& path) {
 }
 
 } // namespace
+
+bool WriteSmallFile(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new" + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
 
 void MakePrivateFolder(const std::string& folder) {
     // Parents that are missing are made for us alone too ($HOME/.cache, as the XDG rules say);

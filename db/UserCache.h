@@ -17,6 +17,13 @@ std::string UserCacheFolder();
 // naming the folder and the reason. Nothing on Windows, where the profile is private already.
 void MakePrivateFolder(const std::string& folder);
 
+// The whole of a small file; empty when it cannot be read.
+std::string ReadSmallFile(const std::string& path);
+
+// Puts `text` in the file at `path`, readable and writable by this user only, whole or not at
+// all: through a new file renamed into place, so that a reader sees the old text or the new.
+bool WriteSmallFile(const std::string& path, const std::string& text);
+
 // Takes the rights of others away from every folder (0700) and file (0600) below `folder`,
 // itself included; what cannot be changed is left as it is.
 void TightenPrivateTree(const std::string& folder);

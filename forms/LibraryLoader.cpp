@@ -1,10 +1,31 @@
 #include "LibraryLoader.h"
 
+#include "store/Library.h"
+
 #include <QMetaObject>
 
 #include <algorithm>
 
 namespace orvelle::forms {
+
+namespace {
+
+// A process's first attach starts the embedded engine, which takes about a second: it is made
+// here, so that the window's own attach finds the engine running. Failures are the window's
+// attach's to report.
+void StartEngine(const std::shared_ptr<const store::LibraryLease>& lease) {
+    if (lease->How() == store::LibraryLease::Route::Unchanged) {
+        return; // a server's library, or no library at all
+    }
+    try {
+        store::Library first;
+        first.UsePrepared(lease);
+        first.Open(lease->DatabaseName());
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
 
 LibraryLoader::LibraryLoader(QObject* parent) : QObject(parent) {}
 
@@ -65,6 +86,7 @@ void LibraryLoader::Run(Job* job, std::string databaseName) {
     try {
         std::shared_ptr<const store::LibraryLease> lease =
             store::PrepareLibrary(databaseName, options);
+        StartEngine(lease);
         report([this, lease] { Q_EMIT Ready(lease); });
     } catch (...) {
         report([this, error = std::current_exception()] { Q_EMIT Failed(error); });

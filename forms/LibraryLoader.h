@@ -14,11 +14,12 @@
 
 namespace orvelle::forms {
 
-// Makes a library ready to attach (its private copy found or made, store/LibraryCache.h) on a
-// thread of its own, so the window never waits for a copy; reports by signal on the thread that
-// made the object. One preparation is current at a time: Start and Cancel stop the one under
-// way, which then reports nothing. Destroying the object cancels and waits for the threads
-// (a copy stops within a piece of a few megabytes, and leaves no part behind).
+// Makes a library ready to attach (its private copy found or made, store/LibraryCache.h, and the
+// embedded engine started) on a thread of its own, so the window never waits for a copy;
+// reports by signal on the thread that made the object. One preparation is current at a time: Start
+// and Cancel stop the one under way, which then reports nothing. Destroying the object cancels and
+// waits for the threads (a copy stops within a piece of a few megabytes, and leaves no part
+// behind).
 class LibraryLoader : public QObject {
     Q_OBJECT
 public:

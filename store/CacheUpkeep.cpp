@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -82,6 +83,19 @@ CacheLimits ReadCacheLimits() {
     return limits;
 }
 
+std::uint64_t BytesBelow(const std::string& folder) {
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code sizeError;
+        if (it->is_regular_file(sizeError)) {
+            total += it->file_size(sizeError);
+        }
+    }
+    return total;
+}
+
 #ifdef _WIN32
 
 void TidyCache(const TidyRequest&, const CacheLimits&) {}
@@ -115,19 +129,6 @@ std::string SecondLine(const std::string& path) {
 std::uint64_t FileBytes(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-}
-
-std::uint64_t FolderBytes(const std::string& folder) {
-    std::uint64_t total = 0;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code sizeError;
-        if (it->is_regular_file(sizeError)) {
-            total += it->file_size(sizeError);
-        }
-    }
-    return total;
 }
 
 // The files of one copy, "<key>-<state>.*", or of a slot of earlier versions, "<key>.<n>.*".
@@ -269,13 +270,18 @@ private:
         return true;
     }
 
+    // Indexes of no library the cache knows: of earlier versions, or whose library's record was
+    // removed. Only old ones, since an index folder is made just before its library is opened.
     void RemoveOrphanIndexes() {
         std::error_code error;
+        const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
         std::vector<fs::path> orphans;
         for (const auto& item : fs::directory_iterator(request_.indexesFolder, error)) {
             const std::string name = item.path().filename().string();
             const auto library = libraries_.find(name);
-            if (library == libraries_.end() || !library->second.recorded) {
+            std::error_code timeError;
+            if ((library == libraries_.end() || !library->second.recorded) &&
+                item.last_write_time(timeError) < old && !timeError) {
                 orphans.push_back(item.path());
             }
         }
@@ -295,7 +301,7 @@ private:
             if (!entry.recorded) {
                 continue;
             }
-            std::uint64_t bytes = entry.bytes + FolderBytes(request_.indexesFolder + "/" + key);
+            std::uint64_t bytes = entry.bytes + BytesBelow(request_.indexesFolder + "/" + key);
             std::int64_t lastUse = entry.lastUse;
             if (key == request_.keepKey) {
                 lastUse = INT64_MAX;

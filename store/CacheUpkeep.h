@@ -18,6 +18,9 @@ struct CacheLimits {
 // its default.
 CacheLimits ReadCacheLimits();
 
+// The bytes of the files below `folder`, at any depth.
+std::uint64_t BytesBelow(const std::string& folder);
+
 struct TidyRequest {
     std::string librariesFolder;
     std::string indexesFolder;
@@ -29,7 +32,8 @@ struct TidyRequest {
 // Clears from the cache what no program uses any more and keeps it within `limits`:
 // - parts of copies whose maker is gone (killed while copying);
 // - copies of a state the library no longer has (it changed since, or is gone);
-// - the copies, index and record of a library that is gone, and indexes of no library;
+// - the copies, index and record of a library that is gone, and indexes of no library (an hour
+//   after they were last written);
 // - least recently used libraries beyond the limits, copies and index together.
 // Nothing a connection of any program holds is touched (the locks tell). Folders and files
 // left get this user's rights only. Errors are ignored: the cache is only a cache.

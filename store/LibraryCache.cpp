@@ -17,8 +17,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -86,29 +84,6 @@ struct CopyFiles {
     std::string Lock() const { return base + ".lock"; }
 };
 
-std::string ReadSmallFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Writes a small file whole or not at all, for this user only.
-bool WriteSmallFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new" + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 // What a copy's stamp says: the library it was made from and that file's identity then.
 std::string StampText(const std::string& canonical, const FileIdentity& identity) {
     return canonical + "\n" + identity.Text() + "\n";
@@ -119,7 +94,7 @@ bool CopyReady(const CopyFiles& files, const std::string& stamp, std::uint64_t s
     struct stat info;
     return stat(files.Copy().c_str(), &info) == 0 &&
            static_cast<std::uint64_t>(info.st_size) == size &&
-           ReadSmallFile(files.Stamp()) == stamp;
+           db::ReadSmallFile(files.Stamp()) == stamp;
 }
 
 std::uint64_t SizeOf(const std::string& path) {
@@ -335,8 +310,8 @@ private:
             FileLock::Take(folder_ + "/" + key_ + ".lock", FileLock::Kind::Shared, true);
         lease.record_ = folder_ + "/" + key_ + ".library";
         const std::string record = canonical_ + "\n" + (server ? "server" : "file") + "\n";
-        if (ReadSmallFile(lease.record_) != record) {
-            WriteSmallFile(lease.record_, record);
+        if (db::ReadSmallFile(lease.record_) != record) {
+            db::WriteSmallFile(lease.record_, record);
         }
         utimensat(AT_FDCWD, lease.record_.c_str(), nullptr, 0);
     }
@@ -384,7 +359,7 @@ private:
             }
             const FileLock book = Bookkeeping();
             if (rename(files.Part().c_str(), files.Copy().c_str()) != 0 ||
-                !WriteSmallFile(files.Stamp(), stamp)) {
+                !db::WriteSmallFile(files.Stamp(), stamp)) {
                 const int error = errno;
                 unlink(files.Part().c_str());
                 CannotCopy(folder_, files.Copy(), error);

@@ -37,4 +37,14 @@ std::filesystem::path WorkFolder(const BenchArguments& arguments, const std::str
     return folder;
 }
 
+std::filesystem::path UseCacheIn(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+#ifdef _WIN32
+    _putenv_s("XDG_CACHE_HOME", folder.string().c_str());
+#else
+    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+#endif
+    return folder;
+}
+
 } // namespace orvelle::bench

@@ -22,4 +22,8 @@ BenchArguments ParseBenchArguments(int argc, char** argv);
 // named after `program`. Made when missing.
 std::filesystem::path WorkFolder(const BenchArguments& arguments, const std::string& program);
 
+// Makes `folder` the user's cache for this process (XDG_CACHE_HOME), before the client library
+// loads: the engine's lock folder and the libraries' copies go there. Made when missing.
+std::filesystem::path UseCacheIn(const std::filesystem::path& folder);
+
 } // namespace orvelle::bench

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -193,6 +194,7 @@ TEST_F(LibraryFile, LeftoversNobodyHoldsAreRemovedAtTheNextOpen) {
     fixtures::WriteFile(part, "half a copy");
     fixtures::WriteFile(oldSlot, "a copy of an earlier version");
     fs::create_directories(orphanIndex);
+    fs::last_write_time(orphanIndex, fs::file_time_type::clock::now() - std::chrono::hours(2));
 
     const std::string file = Library("kept.kvd");
     store::Library library;
