@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "ClientLibrary.h"
 #include "Errors.h"
 #include "InfoBuffer.h"
 #include "ParameterBlock.h"
@@ -95,6 +96,7 @@ void Database::Open() {
         handle_ = 0;
         RaiseNaming(status, attachName);
     }
+    ClientLibrary::KeepModulesLoaded();
 
     const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
     char result[512] = {};

@@ -1,5 +1,6 @@
 #include "Query.h"
 
+#include "ClientLibrary.h"
 #include "Database.h"
 #include "Errors.h"
 #include "InfoBuffer.h"
@@ -396,6 +397,7 @@ void Query::Open() {
         d.fields.clear();
         throw;
     }
+    ClientLibrary::KeepModulesLoaded();
     d.open = true;
     d.eof = false;
     d.fetchedAll = false;
