@@ -177,6 +177,16 @@ void Query::Close() {
     d.fields.clear();
 }
 
+void Query::ForgetDatabase() {
+    Unprepare();
+    database_ = nullptr;
+}
+
+void Query::ForgetTransaction() {
+    Unprepare();
+    transaction_ = nullptr;
+}
+
 void Query::Unprepare() {
     Close();
     Impl& d = *impl_;
