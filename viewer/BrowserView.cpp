@@ -134,19 +134,29 @@ void BrowserView::Show(GuardedPage* page) {
     setPage(page);
     shown_ = page;
     if (former) {
-        // Its scripts, timers and frames end with it; its process too, at once, whatever its
-        // document does (a page stuck in a loop would not end by itself), unless another page
-        // shares it.
-        const qint64 pid = former->renderProcessPid();
         former->disconnect(this);
-        former->deleteLater();
-        const bool shared = pid == page->renderProcessPid() ||
-                            (spare_ && spare_ != former && pid == spare_->renderProcessPid());
-        if (pid > 0 && !shared) {
-            pageprocess::End(pid);
-        }
+        Retire(former);
     }
     emit PageReplaced(page);
+}
+
+void BrowserView::Retire(GuardedPage* former) {
+    if (former->Held()) {
+        connect(
+            former, &GuardedPage::Released, this, [this, former] { Retire(former); },
+            Qt::SingleShotConnection);
+        return;
+    }
+    // Its scripts, timers and frames end with it; its process too, at once, whatever its
+    // document does (a page stuck in a loop would not end by itself), unless another page
+    // shares it.
+    const qint64 pid = former->renderProcessPid();
+    former->deleteLater();
+    const bool shared = (shown_ && pid == shown_->renderProcessPid()) ||
+                        (spare_ && pid == spare_->renderProcessPid());
+    if (pid > 0 && !shared) {
+        pageprocess::End(pid);
+    }
 }
 
 void BrowserView::NavigateToBlank() {

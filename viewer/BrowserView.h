@@ -116,6 +116,8 @@ private:
     // else the spare one, else a new one.
     GuardedPage* PageForWrite();
     void Show(GuardedPage* page);
+    // Lets a page taken off the screen go, with its process, once nothing holds it.
+    void Retire(GuardedPage* former);
     void PrepareSpare();
     void WatchMemory();
 

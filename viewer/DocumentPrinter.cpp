@@ -106,7 +106,6 @@ PrintJob* DocumentPrinter::StartJob() {
         throw BrowserError(QStringLiteral("The document is being printed already"));
     }
     auto* job = new PrintJob(view_->page(), this);
-    connect(view_.data(), &BrowserView::PageReplaced, job, &PrintJob::Replaced);
     connect(view_.data(), &BrowserView::Closing, job, &PrintJob::Abandon);
     connect(job, &PrintJob::Failed, this, &DocumentPrinter::Failed);
     job_ = job;

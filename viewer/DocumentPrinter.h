@@ -26,8 +26,8 @@ class BrowserView;
 // Nothing waits for the engine: a command checks what it can at once (a failure then is a
 // BrowserError from the call: no document yet, no printer, a job already under way), starts
 // the job and returns; the job reports by signal: Printed, or Failed with the reason. A job
-// whose document is replaced, or whose page's process ends, fails; one whose view goes away
-// ends silently.
+// goes on when another document is shown meanwhile; it fails when its page's process ends, and
+// ends silently when its view goes away.
 class DocumentPrinter : public QObject {
     Q_OBJECT
 public:

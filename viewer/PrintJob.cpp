@@ -1,5 +1,6 @@
 #include "PrintJob.h"
 
+#include "GuardedPage.h"
 #include "platform/WaitCursor.h"
 
 #include <QWebEnginePage>
@@ -15,7 +16,12 @@ constexpr auto kPrintLimit = 300s;
 
 PrintJob::PrintJob(QWebEnginePage* page, QObject* parent)
     : QObject(parent), page_(page), busy_(std::make_unique<platform::WaitCursor>()) {
-    connect(page, &QObject::destroyed, this, &PrintJob::Replaced);
+    // The page stays while it prints, even when another document takes its place on screen.
+    if (auto* guarded = qobject_cast<GuardedPage*>(page)) {
+        guarded->Hold();
+    }
+    connect(page, &QObject::destroyed, this,
+            [this] { Fail(QStringLiteral("The browser's page went away while printing")); });
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this] { Fail(QStringLiteral("The browser's page process ended while printing")); });
     limit_.setSingleShot(true);
@@ -28,13 +34,16 @@ PrintJob::PrintJob(QWebEnginePage* page, QObject* parent)
 
 PrintJob::~PrintJob() = default;
 
-void PrintJob::Replaced() {
-    Fail(QStringLiteral("Printing stopped: another document was opened"));
-}
-
 void PrintJob::Abandon() {
     ended_ = true;
+    LetGo();
+}
+
+void PrintJob::LetGo() {
     busy_.reset();
+    if (auto* guarded = qobject_cast<GuardedPage*>(page_.data())) {
+        guarded->Release();
+    }
     deleteLater();
 }
 
@@ -43,8 +52,7 @@ void PrintJob::Succeed(const QByteArray& result) {
         return;
     }
     ended_ = true;
-    busy_.reset();
-    deleteLater();
+    LetGo();
     emit Succeeded(result);
 }
 
@@ -53,8 +61,7 @@ void PrintJob::Fail(const QString& message) {
         return;
     }
     ended_ = true;
-    busy_.reset();
-    deleteLater();
+    LetGo();
     emit Failed(message);
 }
 

@@ -17,9 +17,9 @@ namespace orvelle::viewer {
 
 // One print job on one page, under way in the engine: it ends once, reporting Succeeded (with
 // what it made, the PDF for a job that makes one) or Failed with the reason, and then deletes
-// itself. It fails by itself when the page goes away
-// (another document replaced it), when the page's process ends, or when the engine has not
-// answered within a few minutes. The wait cursor shows while it lives.
+// itself. It holds its page meanwhile, so the page stays, and prints, when another document
+// takes its place on screen. It fails by itself when the page's process ends or when the
+// engine has not answered within a few minutes. The wait cursor shows while it lives.
 class PrintJob : public QObject {
     Q_OBJECT
 public:
@@ -31,8 +31,6 @@ public:
 
     void Succeed(const QByteArray& result = {});
     void Fail(const QString& message);
-    // Another document took the page's place on screen.
-    void Replaced();
     // Ends without a word: the view is going away.
     void Abandon();
 
@@ -41,6 +39,9 @@ Q_SIGNALS:
     void Failed(const QString& message);
 
 private:
+    // The job is over: the page may go, and so may the job.
+    void LetGo();
+
     QPointer<QWebEnginePage> page_;
     QTimer limit_;
     std::unique_ptr<platform::WaitCursor> busy_;
