@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 namespace orvelle::viewer {
 class BrowserView;
 class DocumentPrinter;
+class DocumentRender;
 } // namespace orvelle::viewer
 
 namespace orvelle::forms {
@@ -101,8 +102,9 @@ public:
     void FormActivate();
     void N6Click();
     void TreeView1Click();
-    // Asked before every navigation of the shown document; true lets it through.
-    bool WebBrowser1BeforeNavigate2(const QUrl& url);
+    // Asked before every navigation of the shown document; true lets it through. `byReader`:
+    // the reader's own click started it, not the document.
+    bool WebBrowser1BeforeNavigate2(const QUrl& url, bool byReader);
     void N4Click();
     void ToolButton1Click();
     void ToolButton2Click();
@@ -119,9 +121,14 @@ public:
     // Selects the entry in the tree, shows it as a click would and highlights `matches`.
     void OpenSearchHit(std::int32_t id, const QStringList& matches);
 
-    // Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
-    // status panel 0 as soon as it is on screen.
-    void RenderHtml(const std::string& html);
+    // What a click on the tree does: reads the selected entry's content and starts rendering it.
+    // The render under way, to hear how it ends; nullptr when nothing was rendered.
+    viewer::DocumentRender* ShowSelectedEntry();
+    // Starts writing `html` (Windows-1251 bytes) into the browser and returns at once. The
+    // document's name goes to status panel 0 as soon as it is on screen (`entryName` when the
+    // document has no title of its own); DocumentLoading is up until the render ends, and a
+    // failure goes to the error display. nullptr when the browser is gone.
+    viewer::DocumentRender* RenderHtml(const std::string& html, const QString& entryName = {});
 
     // A library is being made ready (copied into the cache) for a step that goes on once it is:
     // the window shows at once, and the tree fills when the copy is there.
@@ -144,7 +151,9 @@ private:
     void BuildSearch();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
-    void ScrollToAnchor(const QString& url);
+    // Scrolls the shown document to the anchor a refused navigation named; tells the reader
+    // when their own link leads nowhere in it.
+    void ScrollToAnchor(const QString& url, bool byReader);
 
     // Opening a library in steps: what waits for its copy goes on when the copy is ready.
     using PreparedStep = std::function<void(const std::exception_ptr& failure)>;
@@ -161,7 +170,7 @@ private:
     QLabel* statusPanels_[3] = {};
     bool secondClickOfDouble_ = false;
     bool scrollUnderWay_ = false; // a refused link's scroll (or its message) is under way
-    std::unique_ptr<viewer::DocumentPrinter> printer_;
+    viewer::DocumentPrinter* printer_ = nullptr;
     LibraryPreparation* preparation_ = nullptr;
     LibraryChangeBar* changeBar_ = nullptr;
     std::int32_t shownEntry_ = -1; // the register id of the document shown; -1: none
