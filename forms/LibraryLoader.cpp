@@ -2,6 +2,7 @@
 
 #include "store/Library.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -27,12 +28,15 @@ void StartEngine(const std::shared_ptr<const store::LibraryLease>& lease) {
 
 } // namespace
 
-LibraryLoader::LibraryLoader(QObject* parent) : QObject(parent) {}
+LibraryLoader::LibraryLoader(QObject* parent) : QObject(parent) {
+    // A copy stops, and its part is removed, while the rest of the program ends.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        connect(application, &QCoreApplication::aboutToQuit, this, &LibraryLoader::StopAll);
+    }
+}
 
 LibraryLoader::~LibraryLoader() {
-    for (const auto& job : jobs_) {
-        job->cancel = true;
-    }
+    StopAll();
     for (const auto& job : jobs_) {
         job->thread.join();
     }
@@ -50,6 +54,13 @@ void LibraryLoader::Cancel() {
     if (current_ != nullptr) {
         current_->cancel = true;
         current_ = nullptr;
+    }
+}
+
+void LibraryLoader::StopAll() {
+    current_ = nullptr;
+    for (const auto& job : jobs_) {
+        job->cancel = true;
     }
 }
 

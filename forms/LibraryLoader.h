@@ -17,9 +17,9 @@ namespace orvelle::forms {
 // Makes a library ready to attach (its private copy found or made, store/LibraryCache.h, and the
 // embedded engine started) on a thread of its own, so the window never waits for a copy;
 // reports by signal on the thread that made the object. One preparation is current at a time: Start
-// and Cancel stop the one under way, which then reports nothing. Destroying the object cancels and
-// waits for the threads (a copy stops within a piece of a few megabytes, and leaves no part
-// behind).
+// and Cancel stop the one under way, which then reports nothing. The application's quit cancels
+// them all; destroying the object does too and waits for the threads (a copy stops within a piece
+// of a few megabytes, and leaves no part behind).
 class LibraryLoader : public QObject {
     Q_OBJECT
 public:
@@ -43,6 +43,8 @@ private:
         std::thread thread;
     };
 
+    // Stops every job; none reports.
+    void StopAll();
     void Run(Job* job, std::string databaseName);
     // Joins the job's thread and forgets it; the report it sent is the last.
     void Finish(Job* job);

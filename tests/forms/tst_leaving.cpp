@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sys/prctl.h>
@@ -62,6 +63,13 @@ void BuildManyDocumentsLibrary(const std::string& path) {
     }
     kvdbuild::AddRegisterRows(builder, rows);
     builder.Close();
+}
+
+// A library whose copy into the cache lasts: a few entries, then gigabytes of nothing (a hole,
+// which costs no disk here but is copied byte by byte).
+void BuildSlowToCopyLibrary(const std::string& path) {
+    fixtures::BuildWideRegister(path, 3);
+    std::filesystem::resize_file(path, std::uintmax_t(4) << 30);
 }
 
 std::string RegistryPointingAt(const std::string& library) {
@@ -143,6 +151,7 @@ class LeavingTest : public QObject {
     std::string moments_;
     std::string wide_;
     std::string many_;
+    std::string slow_;
 
 private slots:
     void initTestCase() {
@@ -153,6 +162,8 @@ private slots:
         fixtures::BuildWideRegister(wide_, 40000);
         many_ = folder_.File("many.kvd");
         BuildManyDocumentsLibrary(many_);
+        slow_ = folder_.File("slow.kvd");
+        BuildSlowToCopyLibrary(slow_);
     }
 
     void leaving_data() {
@@ -160,7 +171,7 @@ private slots:
         QTest::addColumn<QString>("how");
         const QStringList everyWay = {QStringLiteral("window manager"), QStringLiteral("SIGTERM")};
         for (const char* moment :
-             {"write-4mb", "write-10mb", "script-loops", "preview", "indexing"}) {
+             {"copy", "write-4mb", "write-10mb", "script-loops", "preview", "indexing"}) {
             for (const QString& how : everyWay) {
                 QTest::addRow("%s, %s", moment, qPrintable(how))
                     << QString::fromLatin1(moment) << how;
@@ -172,6 +183,8 @@ private slots:
                                                    << "exit button";
         QTest::newRow("script-loops, SIGINT") << "script-loops"
                                               << "SIGINT";
+        QTest::newRow("copy, SIGINT") << "copy"
+                                      << "SIGINT";
         // Before the window shows there is nothing to close but by signal.
         QTest::newRow("tree-load, SIGTERM") << "tree-load"
                                             << "SIGTERM";
@@ -184,6 +197,7 @@ private slots:
         QFETCH(QString, how);
         const std::string library = moment == u"tree-load"  ? wide_
                                     : moment == u"indexing" ? many_
+                                    : moment == u"copy"     ? slow_
                                                             : moments_;
         fixtures::TempDir run;
         fixtures::WriteFile(run.File("machine.reg"), RegistryPointingAt(library));
@@ -220,6 +234,9 @@ private slots:
             QCOMPARE(ready.size(), 4);
         }
         QCOMPARE(program.state(), QProcess::Running);
+        if (moment == u"copy") {
+            QVERIFY2(!PartialFiles(cache).isEmpty(), "the copy is not under way");
+        }
         const std::set<pid_t> children = Descendants(pid);
 
         // End it, and time it.
