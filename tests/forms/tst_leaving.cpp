@@ -226,11 +226,18 @@ private slots:
                         const QString line = QString::fromLatin1(program.readLine()).trimmed();
                         if (line.startsWith(QStringLiteral("READY "))) {
                             ready = line.split(u' ');
+                        } else if (line == u"NO COPY") {
+                            ready = {line};
                         }
                     }
-                    return ready.size() == 4 || program.state() == QProcess::NotRunning;
+                    return !ready.isEmpty() || program.state() == QProcess::NotRunning;
                 },
                 180000));
+            if (ready == QStringList{QStringLiteral("NO COPY")}) {
+                program.kill();
+                program.waitForFinished();
+                QSKIP("the cache's file system clones the library at once");
+            }
             QCOMPARE(ready.size(), 4);
         }
         QCOMPARE(program.state(), QProcess::Running);
