@@ -1,6 +1,7 @@
 #include "IndexBuilder.h"
 
 #include "DocumentIndexer.h"
+#include "IndexFreshness.h"
 #include "IndexSchema.h"
 #include "RegisterSnapshot.h"
 #include "store/Library.h"
@@ -64,22 +65,6 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
     }
 }
 
-// The library file's size and modification time; empty for a name that is no local file (a
-// server's host:path), whose library is then always read again.
-std::string LibraryFileState(const std::string& databaseName) {
-    std::error_code error;
-    const std::filesystem::path file(databaseName);
-    const auto size = std::filesystem::file_size(file, error);
-    if (error) {
-        return {};
-    }
-    const auto modified = std::filesystem::last_write_time(file, error);
-    if (error) {
-        return {};
-    }
-    return std::to_string(size) + ":" + std::to_string(modified.time_since_epoch().count());
-}
-
 // An index made complete from the library file as it still is needs no reading of the library
 // at all: its outcome is every entry unchanged.
 std::optional<BuildOutcome> UpToDate(const QString& indexFolder, const std::string& state) {
@@ -88,9 +73,7 @@ std::optional<BuildOutcome> UpToDate(const QString& indexFolder, const std::stri
     }
     try {
         Xapian::Database index(indexFolder.toStdString());
-        if (index.get_metadata(kMetaVersion) != kSchemaVersion ||
-            index.get_metadata(kMetaComplete) != "1" ||
-            index.get_metadata(kMetaLibraryState) != state) {
+        if (!IsCurrentIndex(index, state)) {
             return std::nullopt;
         }
         BuildOutcome outcome;

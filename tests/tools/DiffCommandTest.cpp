@@ -1,0 +1,118 @@
+// orvelle-export diff run as a separate program on two editions of a library.
+#include "fixtures/Databases.h"
+#include "fixtures/Editions.h"
+#include "fixtures/TempDir.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace orvelle;
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome Export(const QStringList& arguments, const std::string& cache) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(cache));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
+    Outcome run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+class ExportDiff : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new fixtures::TempDir;
+        fixtures::BuildEditions(folder_->File("old.kvd"), folder_->File("new.kvd"));
+        fixtures::WriteFile(folder_->File("broken.kvd"), std::string(9000, 'x'));
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    static QString File(const char* name) { return QString::fromStdString(folder_->File(name)); }
+    static std::string Cache() { return folder_->File("cache"); }
+
+    static fixtures::TempDir* folder_;
+};
+
+fixtures::TempDir* ExportDiff::folder_ = nullptr;
+
+struct Case {
+    const char* what;
+    QStringList arguments; // after "diff"; old.kvd, new.kvd and broken.kvd are in the folder
+    int exitCode;
+    QByteArray out; // exactly; for exit code 2 stderr holds a message and stdout nothing
+};
+
+TEST_F(ExportDiff, OutputAndExitCodes) {
+    const QString oldFile = File("old.kvd");
+    const QString newFile = File("new.kvd");
+    const QByteArray header = ("--- " + oldFile + "\n+++ " + newFile + "\n").toUtf8();
+    const Case cases[] = {
+        {"every kind of change", {oldFile, newFile}, 1, fixtures::EditionChanges()},
+        {"identical libraries", {oldFile, oldFile}, 0, ""},
+        {"the merged tree", {oldFile, newFile, "--tree"}, 1, fixtures::EditionTree()},
+        {"one entry's lines",
+         {oldFile, newFile, "--entry", "13"},
+         1,
+         header + "@@ -1,2 +1,2 @@\n"
+                  "-Расценка на разработку грунта: 120 руб.\n"
+                  "+Расценка на разработку грунта: 135 руб.\n"
+                  " Вторая строка.\n"},
+        {"one entry's words",
+         {oldFile, newFile, "--entry", "13", "--words"},
+         1,
+         "same\tРасценка на разработку грунта:\n"
+         "deleted\t 120\n"
+         "inserted\t 135\n"
+         "same\t руб.\\nВторая строка.\n"},
+        {"an added entry's lines",
+         {oldFile, newFile, "--entry", "61"},
+         1,
+         header + "@@ -0,0 +1 @@\n+Новый лист.\n"},
+        {"only the markup changed", {oldFile, newFile, "--entry", "14"}, 0, ""},
+        {"no such entry", {oldFile, newFile, "--entry", "999"}, 2, ""},
+        {"not a database", {File("broken.kvd"), newFile}, 2, ""},
+        {"no such file", {oldFile, File("missing.kvd")}, 2, ""},
+        {"one library only", {oldFile}, 2, ""},
+        {"words without an entry", {oldFile, newFile, "--words"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Export(QStringList{"diff"} + c.arguments, Cache());
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out.toStdString(), c.out.toStdString()) << c.what;
+        EXPECT_EQ(run.err.isEmpty(), c.exitCode != 2) << c.what << ": " << run.err.toStdString();
+    }
+    // The message names the library that could not be read.
+    const Outcome broken = Export({"diff", File("broken.kvd"), newFile}, Cache());
+    EXPECT_TRUE(broken.err.contains("broken.kvd")) << broken.err.toStdString();
+}
+
+TEST_F(ExportDiff, CurrentIndexesGiveTheSameAnswer) {
+    for (const char* file : {"old.kvd", "new.kvd"}) {
+        ASSERT_EQ(Export({"index", File(file)}, Cache()).exitCode, 0);
+    }
+    const Outcome run = Export({"diff", File("old.kvd"), File("new.kvd")}, Cache());
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), fixtures::EditionChanges());
+}
+
+} // namespace

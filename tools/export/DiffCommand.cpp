@@ -1,0 +1,342 @@
+// orvelle-export diff: the comparison of two editions of a library on the command line, and in
+// the forms the viewer reads from it (it runs the comparison in a process of its own).
+//
+//   diff OLD NEW                  one line per change, tab-separated:
+//                                   added ID PATH / removed ID PATH / renamed ID OLD-NAME NEW-NAME
+//                                   moved ID OLD-PATH NEW-PATH / changed ID PATH
+//   diff OLD NEW --entry ID       the entry's text as a unified difference of its lines
+//   diff OLD NEW --entry ID --words   the same word by word, for the viewer: "same", "deleted"
+//                                 or "inserted", a tab and the piece of text (escaped); a first
+//                                 line "coarse" when the marking had to be rough
+//   diff OLD NEW --tree           the viewer's tree: the new tree with the removed entries at
+//                                 their former places, one entry a line:
+//                                 CHANGES DEPTH ID F|D NAME OLD-NAME OLD-FOLDER-PATH
+//   --progress                    "done/total" lines on stderr while documents are compared
+#include "DiffCommand.h"
+
+#include "EscapedText.h"
+#include "TextDifference.h"
+#include "db/Errors.h"
+#include "platform/AnsiText.h"
+#include "platform/NativeFileName.h"
+#include "search/IndexLocation.h"
+#include "search/IndexedFingerprints.h"
+#include "search/ReaderText.h"
+#include "store/Library.h"
+#include "store/LibraryComparison.h"
+#include "store/NormalizedText.h"
+#include "store/RegisterQueries.h"
+
+#include <charconv>
+#include <chrono>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace orvelle::exporter {
+
+namespace {
+
+constexpr int kExitSame = 0;
+constexpr int kExitDifferent = 1;
+constexpr int kExitTrouble = 2;
+
+struct DiffOptions {
+    std::string oldFile;
+    std::string newFile;
+    std::optional<std::int32_t> entry;
+    bool words = false;
+    bool tree = false;
+    bool progress = false;
+};
+
+int Usage() {
+    std::cerr << "usage: orvelle-export diff OLD NEW [--entry ID [--words]] [--tree] "
+                 "[--progress]\n";
+    return kExitTrouble;
+}
+
+std::optional<DiffOptions> ParseOptions(const std::vector<std::string_view>& arguments) {
+    DiffOptions options;
+    std::vector<std::string_view> files;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--entry" && i + 1 < arguments.size()) {
+            const std::string_view text = arguments[++i];
+            std::int32_t id = 0;
+            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), id);
+            if (failure != std::errc() || end != text.data() + text.size()) {
+                return std::nullopt;
+            }
+            options.entry = id;
+        } else if (argument == "--words") {
+            options.words = true;
+        } else if (argument == "--tree") {
+            options.tree = true;
+        } else if (argument == "--progress") {
+            options.progress = true;
+        } else if (argument.substr(0, 2) == "--") {
+            return std::nullopt;
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (files.size() != 2 || (options.words && !options.entry) || (options.tree && options.entry)) {
+        return std::nullopt;
+    }
+    options.oldFile = files[0];
+    options.newFile = files[1];
+    return options;
+}
+
+std::string Utf8(const std::string& ansi) {
+    return platform::FromAnsi(ansi).toStdString();
+}
+
+std::string Field(const std::string& ansi) {
+    return EscapeControlCharacters(Utf8(ansi));
+}
+
+// Opens a library; a failure names the file it concerns.
+void Open(store::Library& library, const std::string& file) {
+    try {
+        library.Open(file);
+    } catch (const db::Exception& error) {
+        throw std::runtime_error(file + ": " +
+                                 platform::FromClientMessage(error.Message()).toStdString());
+    }
+}
+
+// "done/total" on stderr, a few times a second and at the end.
+class ProgressLines {
+public:
+    explicit ProgressLines(bool shown) : shown_(shown) {}
+    void operator()(std::size_t done, std::size_t total) {
+        if (!shown_) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (done == total || done == 0 || now - last_ > std::chrono::milliseconds(200)) {
+            std::cerr << done << '/' << total << std::endl;
+            last_ = now;
+        }
+    }
+
+private:
+    bool shown_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+void PrintChanges(const store::LibraryComparison& comparison) {
+    const auto& before = comparison.oldEntries;
+    const auto& after = comparison.newEntries;
+    std::string line;
+    for (const store::EntryDifference& d : comparison.differences) {
+        const store::ComparedEntry& entry = d.newIndex >= 0
+                                                ? after[static_cast<std::size_t>(d.newIndex)]
+                                                : before[static_cast<std::size_t>(d.oldIndex)];
+        const std::string id = std::to_string(entry.id);
+        const auto put = [&](const char* kind, const std::string& first,
+                             const std::string* second) {
+            line = kind;
+            line += '\t';
+            line += id;
+            line += '\t';
+            line += first;
+            if (second) {
+                line += '\t';
+                line += *second;
+            }
+            line += '\n';
+            std::cout << line;
+        };
+        if (d.changes & store::kAdded) {
+            put("added", Field(store::EntryPath(after, d.newIndex)), nullptr);
+            continue;
+        }
+        if (d.changes & store::kRemoved) {
+            put("removed", Field(store::EntryPath(before, d.oldIndex)), nullptr);
+            continue;
+        }
+        if (d.changes & store::kRenamed) {
+            const std::string name = Field(entry.name);
+            put("renamed", Field(before[static_cast<std::size_t>(d.oldIndex)].name), &name);
+        }
+        if (d.changes & store::kMoved) {
+            const std::string path = Field(store::EntryPath(after, d.newIndex));
+            put("moved", Field(store::EntryPath(before, d.oldIndex)), &path);
+        }
+        if (d.changes & store::kChanged) {
+            put("changed", Field(store::EntryPath(after, d.newIndex)), nullptr);
+        }
+    }
+}
+
+std::string ChangeWords(unsigned changes) {
+    static const std::pair<unsigned, const char*> kWords[] = {{store::kAdded, "added"},
+                                                              {store::kRemoved, "removed"},
+                                                              {store::kRenamed, "renamed"},
+                                                              {store::kMoved, "moved"},
+                                                              {store::kChanged, "changed"}};
+    std::string words;
+    for (const auto& [change, word] : kWords) {
+        if (changes & change) {
+            if (!words.empty()) {
+                words += ',';
+            }
+            words += word;
+        }
+    }
+    return words.empty() ? "same" : words;
+}
+
+void PrintMergedTree(const store::LibraryComparison& comparison) {
+    const auto& before = comparison.oldEntries;
+    const auto& after = comparison.newEntries;
+    std::string line;
+    for (const store::MergedRow& row : store::MergedTree(comparison)) {
+        const store::ComparedEntry& entry = row.newIndex >= 0
+                                                ? after[static_cast<std::size_t>(row.newIndex)]
+                                                : before[static_cast<std::size_t>(row.oldIndex)];
+        line = ChangeWords(row.changes);
+        line += '\t';
+        line += std::to_string(row.depth);
+        line += '\t';
+        line += std::to_string(entry.id);
+        line += entry.folder ? "\tF\t" : "\tD\t";
+        line += Field(entry.name);
+        line += '\t';
+        if (row.changes & store::kRenamed) {
+            line += Field(before[static_cast<std::size_t>(row.oldIndex)].name);
+        }
+        line += '\t';
+        if (row.changes & store::kMoved) {
+            line += Field(store::FolderPath(before, row.oldIndex));
+        }
+        line += '\n';
+        std::cout << line;
+    }
+}
+
+int CompareWhole(const DiffOptions& options) {
+    store::Library oldLibrary;
+    store::Library newLibrary;
+    Open(oldLibrary, options.oldFile);
+    Open(newLibrary, options.newFile);
+    // The fingerprints the search indexes keep, where both libraries have a current one.
+    const QString indexRoot = search::DefaultIndexRoot();
+    const search::IndexedFingerprints oldIndex(indexRoot, options.oldFile);
+    const search::IndexedFingerprints newIndex(indexRoot, options.newFile);
+    store::ComparisonHooks hooks;
+    hooks.readerText = [](const std::string& bytes) { return search::ReaderTextOf(bytes); };
+    if (oldIndex.Available() && newIndex.Available()) {
+        hooks.oldFingerprint = [&oldIndex](std::int32_t id) { return oldIndex.Find(id); };
+        hooks.newFingerprint = [&newIndex](std::int32_t id) { return newIndex.Find(id); };
+    }
+    ProgressLines progress(options.progress);
+    hooks.progress = std::ref(progress);
+    const store::LibraryComparison comparison =
+        store::CompareLibraries(oldLibrary, newLibrary, hooks);
+    if (options.tree) {
+        PrintMergedTree(comparison);
+    } else {
+        PrintChanges(comparison);
+    }
+    return comparison.Same() ? kExitSame : kExitDifferent;
+}
+
+// The normalised text of entry `id` in one library; empty when its tree does not show it.
+std::optional<std::string> EntryText(store::Library& library, std::int32_t id) {
+    for (const store::ComparedEntry& entry : store::ReadComparedEntries(library)) {
+        if (entry.id == id) {
+            return store::NormalizeReaderText(
+                search::ReaderTextOf(store::ReadDocumentContent(library.Query(), entry.contentId)));
+        }
+    }
+    return std::nullopt;
+}
+
+// One piece of the word-by-word difference for the viewer, with the blank that separates it from
+// the token before it on its own side.
+void PrintPieces(const std::vector<std::string_view>& before,
+                 const std::vector<std::string_view>& after, const TokenDifference& difference) {
+    if (difference.coarse) {
+        std::cout << "coarse\n";
+    }
+    std::size_t oldAt = 0;
+    std::size_t newAt = 0;
+    std::string text;
+    for (const EditRun& run : difference.runs) {
+        const bool old = run.edit == Edit::Deleted;
+        const std::vector<std::string_view>& tokens = old ? before : after;
+        std::size_t& at = old ? oldAt : newAt;
+        text.clear();
+        for (std::size_t i = 0; i < run.count; ++i, ++at) {
+            if (at > 0 && tokens[at] != "\n" && tokens[at - 1] != "\n") {
+                text += ' ';
+            }
+            text += tokens[at];
+        }
+        if (run.edit == Edit::Same) {
+            oldAt += run.count;
+        }
+        std::cout << (run.edit == Edit::Same      ? "same\t"
+                      : run.edit == Edit::Deleted ? "deleted\t"
+                                                  : "inserted\t")
+                  << EscapeControlCharacters(text) << '\n';
+    }
+}
+
+int CompareEntry(const DiffOptions& options) {
+    store::Library oldLibrary;
+    store::Library newLibrary;
+    Open(oldLibrary, options.oldFile);
+    Open(newLibrary, options.newFile);
+    const std::optional<std::string> oldText = EntryText(oldLibrary, *options.entry);
+    const std::optional<std::string> newText = EntryText(newLibrary, *options.entry);
+    if (!oldText && !newText) {
+        throw std::runtime_error("no register entry with id " + std::to_string(*options.entry) +
+                                 " in the tree of either library");
+    }
+    const std::string before = oldText.value_or(std::string());
+    const std::string after = newText.value_or(std::string());
+    if (options.words) {
+        const std::vector<std::string_view> oldWords = WordTokens(before);
+        const std::vector<std::string_view> newWords = WordTokens(after);
+        PrintPieces(oldWords, newWords, CompareTokens(oldWords, newWords));
+    } else {
+        const std::vector<std::string_view> oldLines = LineTokens(before);
+        const std::vector<std::string_view> newLines = LineTokens(after);
+        WriteUnifiedDiff(std::cout, oldLines, newLines, CompareTokens(oldLines, newLines),
+                         options.oldFile, options.newFile);
+    }
+    return before == after ? kExitSame : kExitDifferent;
+}
+
+} // namespace
+
+int DiffCommand(const std::vector<std::string_view>& arguments) {
+    const std::optional<DiffOptions> options = ParseOptions(arguments);
+    if (!options) {
+        return Usage();
+    }
+    int result = kExitTrouble;
+    try {
+        result = options->entry ? CompareEntry(*options) : CompareWhole(*options);
+    } catch (const db::Exception& error) {
+        std::cerr << platform::FromClientMessage(error.Message()).toStdString() << '\n';
+        return kExitTrouble;
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return kExitTrouble;
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "cannot write to the standard output\n";
+        return kExitTrouble;
+    }
+    return result;
+}
+
+} // namespace orvelle::exporter
