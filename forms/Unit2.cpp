@@ -65,6 +65,7 @@ void TForm2::BuildLayout() {
     BuildStatusBar();
     BuildReadingAids();
     BuildSearch();
+    BuildComparison();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
 #ifndef Q_OS_WIN

@@ -1,6 +1,7 @@
 // The main window's tree: loading the register and rendering a clicked entry.
 #include "Unit2.h"
 
+#include "Comparison.h"
 #include "DocumentHistory.h"
 #include "FindBar.h"
 #include "PrintZoom.h"
@@ -74,6 +75,9 @@ void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentIte
 }
 
 void TForm2::ClearTree() {
+    if (Comparison1) {
+        Comparison1->Forget(); // it kept the plain tree of the library that goes now
+    }
     TreeView1->clear();
     if (SearchPanel1) {
         SearchPanel1->CloseLibrary();
@@ -84,6 +88,9 @@ void TForm2::TreeView1Click() {
     QTreeWidgetItem* selected = TreeView1->currentItem();
     if (!selected || !TreeView1->selectionModel()->isSelected(TreeView1->currentIndex())) {
         return;
+    }
+    if (Comparison1 && Comparison1->Open(selected)) {
+        return; // an entry of the comparison's tree
     }
     const auto* item = dynamic_cast<RegisterTreeItem*>(selected);
     if (!item) {
