@@ -1,5 +1,7 @@
 #include "ExportProcess.h"
 
+#include "platform/ChildProcessFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -48,6 +50,7 @@ void ExportProcess::Start(const QStringList& arguments) {
                      .arg(QDir::toNativeSeparators(ProgramPath()), process->errorString()));
         }
     });
+    platform::KeepOpenFilesFromChild(*process);
     process->start(ProgramPath(), arguments);
 }
 
