@@ -352,19 +352,8 @@ void Comparison::Close() {
     if (!active_) {
         return;
     }
-    active_ = false;
-    close_->setEnabled(false);
-    bar_->hide();
-    summary_->clear();
     state_->clear();
-    SetChangeCount(0);
-    {
-        const QSignalBlocker quiet(onlyChanges_);
-        onlyChanges_->setChecked(false);
-    }
-    if (filter_) {
-        filter_->SetEntryFilter(nullptr);
-    }
+    LeaveMarkedTree();
     if (tree_) {
         RestorePlainTree();
     }
@@ -382,16 +371,22 @@ void Comparison::Forget() {
     plainCurrent_.clear();
     contentIds_.clear();
     if (active_) {
-        active_ = false;
-        close_->setEnabled(false);
-        bar_->hide();
-        summary_->clear();
-        SetChangeCount(0);
+        LeaveMarkedTree();
+    }
+}
+
+void Comparison::LeaveMarkedTree() {
+    active_ = false;
+    close_->setEnabled(false);
+    bar_->hide();
+    summary_->clear();
+    SetChangeCount(0);
+    {
         const QSignalBlocker quiet(onlyChanges_);
         onlyChanges_->setChecked(false);
-        if (filter_) {
-            filter_->SetEntryFilter(nullptr);
-        }
+    }
+    if (filter_) {
+        filter_->SetEntryFilter(nullptr);
     }
 }
 

@@ -101,6 +101,8 @@ private:
     void DocumentFinished(int exitCode, const QByteArray& output, const QString& message);
     void SetChangeCount(int count);
     void KeepPlainTree();
+    // The marks, the bar, the summary and the filter's narrowing go; the items stay.
+    void LeaveMarkedTree();
     void RestorePlainTree();
     void EndRun(const QString& state);
     void Step(int by);

@@ -9,15 +9,13 @@
 //   bench_compare DOCUMENTS [ROUNDS]
 //   bench_compare ... --keep FOLDER     build the libraries there once and keep them
 //   bench_compare ... --with-indexes    also index both libraries (slow) and compare again
-#include "RussianCorpus.h"
+#include "CorpusLibrary.h"
 #include "common/BenchArguments.h"
 #include "forms/Comparison.h"
 #include "forms/SearchPanel.h"
 #include "forms/StartupSources.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
-#include "kvdbuild/KvdBuilder.h"
-#include "kvdbuild/Register.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
@@ -51,7 +49,6 @@ double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-constexpr int kPerFolder = 500;
 constexpr std::size_t kDocumentBytes = 2500;
 
 // Document n of the newer edition differs from the older one's for 1 % of n.
@@ -60,28 +57,9 @@ bool Changed(std::uint32_t n) {
 }
 
 void GenerateEdition(const std::string& path, int documents, bool newer) {
-    const bench::RussianCorpus corpus;
-    auto builder = kvdbuild::KvdBuilder::Create(path);
-    kvdbuild::CreateRegisterTables(builder, true);
-    const int folders = (documents + kPerFolder - 1) / kPerFolder;
-    std::int32_t nextId = 1;
-    for (int f = 0; f < folders; ++f) {
-        const std::int32_t folderId = nextId++;
-        const int inFolder = std::min(kPerFolder, documents - f * kPerFolder);
-        kvdbuild::AddRegisterRow(
-            builder, {0, folderId, inFolder, corpus.Name(1000000 + f), f, folderId, 1, 1});
-        kvdbuild::AddContent(builder, folderId, corpus.Document(1000000 + f, 600));
-        for (int d = 0; d < inFolder; ++d) {
-            const std::int32_t id = nextId++;
-            const auto n = static_cast<std::uint32_t>(f * kPerFolder + d);
-            kvdbuild::AddRegisterRow(builder, {folderId, id, 0, corpus.Name(n), d, id, 0, 1});
-            kvdbuild::AddContent(
-                builder, id,
-                corpus.Document(newer && Changed(n) ? n + 50000000 : n, kDocumentBytes));
-        }
-        builder.Commit();
-    }
-    builder.Close();
+    bench::GenerateCorpusLibrary(path, documents, kDocumentBytes, [newer](std::uint32_t n) {
+        return newer && Changed(n) ? n + 50000000 : n;
+    });
 }
 
 struct Measured {

@@ -93,11 +93,6 @@ class ComparisonTest : public QObject {
     std::unique_ptr<formstest::CurrentDirectory> cwd_;
     std::unique_ptr<RecordingDialogs> dialogs_;
 
-    void StartWith(const std::string& file) {
-        formstest::UseRegistry(folder_.File("machine.reg"),
-                               formstest::RegistryText(formstest::PathValueLine(file)));
-    }
-
 private slots:
     void initTestCase() {
         old_ = folder_.File("old.kvd");
@@ -118,7 +113,7 @@ private slots:
     }
     void markedTreeDocumentsAndBack() {
         QFETCH(bool, openIsNew);
-        StartWith(openIsNew ? new_ : old_);
+        formstest::StartWith(folder_, openIsNew ? new_ : old_);
         formstest::MainWindow window;
         forms::Form2->show();
         QVERIFY(QTest::qWaitForWindowExposed(forms::Form2));
@@ -187,7 +182,7 @@ private slots:
     }
 
     void aFileThatIsNoLibrary() {
-        StartWith(new_);
+        formstest::StartWith(folder_, new_);
         formstest::MainWindow window;
         const QStringList plain = formstest::TreeListing();
         AskFor(*dialogs_, folder_.File("broken.kvd"), "Older");

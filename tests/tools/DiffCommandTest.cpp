@@ -1,12 +1,8 @@
 // orvelle-export diff run as a separate program on two editions of a library.
 #include "fixtures/Databases.h"
 #include "fixtures/Editions.h"
+#include "fixtures/ExportRun.h"
 #include "fixtures/TempDir.h"
-
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -14,26 +10,8 @@ namespace {
 
 using namespace orvelle;
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Outcome Export(const QStringList& arguments, const std::string& cache) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(cache));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
-    Outcome run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+fixtures::ExportRun Export(const QStringList& arguments, const std::string& cache) {
+    return fixtures::RunExport(QStringLiteral(ORVELLE_EXPORT), arguments, cache);
 }
 
 class ExportDiff : public ::testing::Test {
@@ -96,13 +74,13 @@ TEST_F(ExportDiff, OutputAndExitCodes) {
         {"words without an entry", {oldFile, newFile, "--words"}, 2, ""},
     };
     for (const Case& c : cases) {
-        const Outcome run = Export(QStringList{"diff"} + c.arguments, Cache());
+        const fixtures::ExportRun run = Export(QStringList{"diff"} + c.arguments, Cache());
         EXPECT_EQ(run.exitCode, c.exitCode) << c.what << ": " << run.err.toStdString();
         EXPECT_EQ(run.out.toStdString(), c.out.toStdString()) << c.what;
         EXPECT_EQ(run.err.isEmpty(), c.exitCode != 2) << c.what << ": " << run.err.toStdString();
     }
     // The message names the library that could not be read.
-    const Outcome broken = Export({"diff", File("broken.kvd"), newFile}, Cache());
+    const fixtures::ExportRun broken = Export({"diff", File("broken.kvd"), newFile}, Cache());
     EXPECT_TRUE(broken.err.contains("broken.kvd")) << broken.err.toStdString();
 }
 
@@ -110,7 +88,7 @@ TEST_F(ExportDiff, CurrentIndexesGiveTheSameAnswer) {
     for (const char* file : {"old.kvd", "new.kvd"}) {
         ASSERT_EQ(Export({"index", File(file)}, Cache()).exitCode, 0);
     }
-    const Outcome run = Export({"diff", File("old.kvd"), File("new.kvd")}, Cache());
+    const fixtures::ExportRun run = Export({"diff", File("old.kvd"), File("new.kvd")}, Cache());
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_EQ(run.out.toStdString(), fixtures::EditionChanges());
 }

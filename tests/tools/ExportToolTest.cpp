@@ -1,5 +1,6 @@
 // orvelle-export run as a separate program on real databases.
 #include "fixtures/Databases.h"
+#include "fixtures/ExportRun.h"
 #include "fixtures/TempDir.h"
 #include "forms/BrokenRegister.h"
 #include "kvdbuild/Cp1251.h"
@@ -28,23 +29,10 @@ namespace {
 
 using namespace orvelle;
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = fixtures::ExportRun;
 
 Outcome Export(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
-    Outcome run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return fixtures::RunExport(QStringLiteral(ORVELLE_EXPORT), arguments, {}, 60000);
 }
 
 QString Q(const std::string& path) {
