@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -15,69 +16,80 @@ namespace orvelle::store {
 namespace {
 
 // Keeps what the walk adds, with each item's place, so the tree can be listed in its order
-// (the walk reads a whole level before it descends).
+// (the walk reads a whole level before it descends). Names go into one block of text.
 class CollectingSink final : public RegisterSink {
 public:
     struct Node {
-        std::unique_ptr<TUzel> entry;
-        std::vector<int> children;
+        ComparedEntry entry;
+        int parent; // node index; -1 at the top
     };
 
     Item AddItem(Item parent, std::unique_ptr<TUzel> entry) override {
         const int index = static_cast<int>(nodes_.size());
-        nodes_.push_back({std::move(entry), {}});
-        if (parent) {
-            nodes_[static_cast<std::size_t>(reinterpret_cast<std::intptr_t>(parent) - 1)]
-                .children.push_back(index);
-        } else {
-            topLevel_.push_back(index);
-        }
+        ComparedEntry compared;
+        compared.id = entry->id;
+        compared.contentId = entry->idCONTENTS;
+        compared.folder = entry->IsFolder();
+        compared.nameAt = static_cast<std::uint32_t>(names_.size());
+        compared.nameLength = static_cast<std::uint16_t>(
+            std::min<std::size_t>(entry->name.size(), std::numeric_limits<std::uint16_t>::max()));
+        names_.append(entry->name, 0, compared.nameLength);
+        nodes_.push_back(
+            {compared,
+             parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(parent)) - 1 : -1});
         return reinterpret_cast<Item>(static_cast<std::intptr_t>(index) + 1);
     }
 
     // Depth first, as the tree shows it, without recursion (registers can be deep). An id met
     // again (a register that loops or repeats ids) is left out with what is below it.
-    std::vector<ComparedEntry> InTreeOrder() {
-        std::vector<ComparedEntry> entries;
-        entries.reserve(nodes_.size());
-        std::unordered_set<std::int32_t> seen;
-        seen.reserve(nodes_.size());
-        std::vector<std::pair<int, int>> stack; // node, index of its folder in `entries`
-        for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
-            stack.emplace_back(*it, -1);
+    void InTreeOrder(std::vector<ComparedEntry>& entries, std::string& names) {
+        // Each node's children, in the order they were added, as one array cut into runs; slot
+        // 0 holds the top level.
+        const std::size_t count = nodes_.size();
+        std::vector<int> childStart(count + 2, 0);
+        for (const Node& node : nodes_) {
+            ++childStart[static_cast<std::size_t>(node.parent + 2)];
         }
+        for (std::size_t i = 1; i < childStart.size(); ++i) {
+            childStart[i] += childStart[i - 1];
+        }
+        std::vector<int> children(count);
+        std::vector<int> filled(childStart.begin(), childStart.end() - 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t slot = static_cast<std::size_t>(nodes_[i].parent + 1);
+            children[static_cast<std::size_t>(filled[slot]++)] = static_cast<int>(i);
+        }
+        entries.clear();
+        entries.reserve(count);
+        std::unordered_set<std::int32_t> seen;
+        seen.reserve(count);
+        std::vector<std::pair<int, int>> stack; // node, index of its folder in `entries`
+        const auto pushChildren = [&](int node, int placed) {
+            const std::size_t slot = static_cast<std::size_t>(node + 1);
+            for (int c = childStart[slot + 1]; c-- > childStart[slot];) {
+                stack.emplace_back(children[static_cast<std::size_t>(c)], placed);
+            }
+        };
+        pushChildren(-1, -1);
         while (!stack.empty()) {
             const auto [node, parent] = stack.back();
             stack.pop_back();
-            TUzel& entry = *nodes_[static_cast<std::size_t>(node)].entry;
+            ComparedEntry entry = nodes_[static_cast<std::size_t>(node)].entry;
             if (!seen.insert(entry.id).second) {
                 continue;
             }
-            entries.push_back({entry.id, entry.idCONTENTS,
-                               parent >= 0 ? entries[static_cast<std::size_t>(parent)].id : 0,
-                               parent, entry.IsFolder(), std::move(entry.name)});
-            const int placed = static_cast<int>(entries.size()) - 1;
-            const std::vector<int>& children = nodes_[static_cast<std::size_t>(node)].children;
-            for (auto it = children.rbegin(); it != children.rend(); ++it) {
-                stack.emplace_back(*it, placed);
-            }
+            entry.parentIndex = parent;
+            entry.parentId = parent >= 0 ? entries[static_cast<std::size_t>(parent)].id : 0;
+            entries.push_back(entry);
+            pushChildren(node, static_cast<int>(entries.size()) - 1);
         }
-        return entries;
+        names = std::move(names_);
     }
 
 private:
     std::vector<Node> nodes_;
-    std::vector<int> topLevel_;
+    std::string names_;
 };
-
-std::unordered_map<std::int32_t, int> IndexById(const std::vector<ComparedEntry>& entries) {
-    std::unordered_map<std::int32_t, int> byId;
-    byId.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        byId.emplace(entries[i].id, static_cast<int>(i));
-    }
-    return byId;
-}
 
 // Whether the text a reader sees differs between the two editions of one entry.
 class TextComparer {
@@ -110,28 +122,56 @@ private:
     const ComparisonHooks& hooks_;
 };
 
-std::string JoinPath(const std::vector<ComparedEntry>& entries, int index, bool withOwnName) {
-    std::vector<const std::string*> names;
-    for (int at = withOwnName ? index : entries[static_cast<std::size_t>(index)].parentIndex;
-         at >= 0; at = entries[static_cast<std::size_t>(at)].parentIndex) {
-        names.push_back(&entries[static_cast<std::size_t>(at)].name);
+} // namespace
+
+ComparedRegister ReadComparedRegister(Library& library) {
+    ComparedRegister reg;
+    {
+        CollectingSink sink;
+        WalkRegister(library.Query(), 0, nullptr, sink);
+        sink.InTreeOrder(reg.entries_, reg.names_);
+    }
+    reg.entries_.shrink_to_fit();
+    reg.names_.shrink_to_fit();
+    reg.byId_.reserve(reg.entries_.size());
+    for (std::size_t i = 0; i < reg.entries_.size(); ++i) {
+        reg.byId_.emplace_back(reg.entries_[i].id, static_cast<int>(i));
+    }
+    std::sort(reg.byId_.begin(), reg.byId_.end());
+    return reg;
+}
+
+std::string_view ComparedRegister::Name(int index) const {
+    const ComparedEntry& entry = (*this)[index];
+    return std::string_view(names_).substr(entry.nameAt, entry.nameLength);
+}
+
+std::string ComparedRegister::Join(int first) const {
+    std::vector<int> chain;
+    for (int at = first; at >= 0; at = (*this)[at].parentIndex) {
+        chain.push_back(at);
     }
     std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (!path.empty()) {
             path += " / ";
         }
-        path += **it;
+        path += Name(*it);
     }
     return path;
 }
 
-} // namespace
+std::string ComparedRegister::Path(int index) const {
+    return Join(index);
+}
 
-std::vector<ComparedEntry> ReadComparedEntries(Library& library) {
-    CollectingSink sink;
-    WalkRegister(library.Query(), 0, nullptr, sink);
-    return sink.InTreeOrder();
+std::string ComparedRegister::FolderPath(int index) const {
+    return Join((*this)[index].parentIndex);
+}
+
+int ComparedRegister::Find(std::int32_t id) const {
+    const auto found = std::lower_bound(byId_.begin(), byId_.end(), std::pair{id, -1});
+    return found != byId_.end() && found->first == id ? found->second : -1;
 }
 
 std::size_t LibraryComparison::Count(EntryChange change) const {
@@ -140,41 +180,33 @@ std::size_t LibraryComparison::Count(EntryChange change) const {
                       [change](const EntryDifference& d) { return (d.changes & change) != 0; }));
 }
 
-std::string EntryPath(const std::vector<ComparedEntry>& entries, int index) {
-    return JoinPath(entries, index, true);
-}
-
-std::string FolderPath(const std::vector<ComparedEntry>& entries, int index) {
-    return JoinPath(entries, index, false);
-}
-
 LibraryComparison CompareLibraries(Library& oldLibrary, Library& newLibrary,
                                    const ComparisonHooks& hooks) {
     LibraryComparison comparison;
-    comparison.oldEntries = ReadComparedEntries(oldLibrary);
-    comparison.newEntries = ReadComparedEntries(newLibrary);
-    const std::vector<ComparedEntry>& before = comparison.oldEntries;
-    const std::vector<ComparedEntry>& after = comparison.newEntries;
-    const std::unordered_map<std::int32_t, int> oldById = IndexById(before);
+    comparison.oldEntries = ReadComparedRegister(oldLibrary);
+    comparison.newEntries = ReadComparedRegister(newLibrary);
+    const ComparedRegister& before = comparison.oldEntries;
+    const ComparedRegister& after = comparison.newEntries;
+    const int newCount = static_cast<int>(after.size());
 
     std::size_t total = 0;
-    for (const ComparedEntry& entry : after) {
-        total += oldById.count(entry.id);
+    for (int i = 0; i < newCount; ++i) {
+        total += before.Find(after[i].id) >= 0;
     }
     std::vector<char> kept(before.size(), 0);
     TextComparer texts(oldLibrary, newLibrary, hooks);
     std::size_t done = 0;
-    for (std::size_t i = 0; i < after.size(); ++i) {
+    for (int i = 0; i < newCount; ++i) {
         const ComparedEntry& entry = after[i];
-        const auto found = oldById.find(entry.id);
-        if (found == oldById.end()) {
-            comparison.differences.push_back({-1, static_cast<int>(i), kAdded});
+        const int formerIndex = before.Find(entry.id);
+        if (formerIndex < 0) {
+            comparison.differences.push_back({-1, i, kAdded});
             continue;
         }
-        const ComparedEntry& former = before[static_cast<std::size_t>(found->second)];
-        kept[static_cast<std::size_t>(found->second)] = 1;
+        const ComparedEntry& former = before[formerIndex];
+        kept[static_cast<std::size_t>(formerIndex)] = 1;
         unsigned changes = 0;
-        if (former.name != entry.name) {
+        if (before.Name(formerIndex) != after.Name(i)) {
             changes |= kRenamed;
         }
         if (former.parentId != entry.parentId) {
@@ -184,7 +216,7 @@ LibraryComparison CompareLibraries(Library& oldLibrary, Library& newLibrary,
             changes |= kChanged;
         }
         if (changes != 0) {
-            comparison.differences.push_back({found->second, static_cast<int>(i), changes});
+            comparison.differences.push_back({formerIndex, i, changes});
         }
         if (hooks.progress) {
             hooks.progress(++done, total);
@@ -199,8 +231,8 @@ LibraryComparison CompareLibraries(Library& oldLibrary, Library& newLibrary,
 }
 
 std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
-    const std::vector<ComparedEntry>& before = comparison.oldEntries;
-    const std::vector<ComparedEntry>& after = comparison.newEntries;
+    const ComparedRegister& before = comparison.oldEntries;
+    const ComparedRegister& after = comparison.newEntries;
     const int newCount = static_cast<int>(after.size());
 
     // Nodes: the new entries by their index, then the removed ones (newCount + k); oldOfNode
@@ -216,19 +248,15 @@ std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
             oldOfNode.push_back(d.oldIndex);
         }
     }
-    const std::unordered_map<std::int32_t, int> newById = IndexById(after);
-    const std::unordered_map<std::int32_t, int> oldById = IndexById(before);
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        const auto found = oldById.find(after[i].id);
-        oldOfNode[i] = found == oldById.end() ? -1 : found->second;
+    for (int i = 0; i < newCount; ++i) {
+        oldOfNode[static_cast<std::size_t>(i)] = before.Find(after[i].id);
     }
 
     // Children in each tree, in order; -1 stands for the top level (slot 0).
-    const auto childrenOf = [](const std::vector<ComparedEntry>& entries) {
+    const auto childrenOf = [](const ComparedRegister& entries) {
         std::vector<std::vector<int>> children(entries.size() + 1);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            children[static_cast<std::size_t>(entries[i].parentIndex + 1)].push_back(
-                static_cast<int>(i));
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+            children[static_cast<std::size_t>(entries[i].parentIndex + 1)].push_back(i);
         }
         return children;
     };
@@ -246,9 +274,8 @@ std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
         const int oldFolder = static_cast<int>(slot) - 1;
         int host = -1;
         if (oldFolder >= 0) {
-            const auto kept = newById.find(before[static_cast<std::size_t>(oldFolder)].id);
-            host = kept != newById.end() ? kept->second
-                                         : removedNode[static_cast<std::size_t>(oldFolder)];
+            const int kept = after.Find(before[oldFolder].id);
+            host = kept >= 0 ? kept : removedNode[static_cast<std::size_t>(oldFolder)];
             if (host < 0) {
                 continue; // the folder is neither kept nor removed: cannot happen
             }
@@ -261,10 +288,9 @@ std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
                 anchor = node;
                 continue;
             }
-            const auto kept = newById.find(before[static_cast<std::size_t>(sibling)].id);
-            if (kept != newById.end() &&
-                after[static_cast<std::size_t>(kept->second)].parentIndex == host) {
-                anchor = kept->second;
+            const int kept = after.Find(before[sibling].id);
+            if (kept >= 0 && after[kept].parentIndex == host) {
+                anchor = kept;
             }
         }
     }

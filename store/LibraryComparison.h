@@ -5,21 +5,53 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvelle::store {
 
 class Library;
 
-// One entry of a library's tree as a comparison keeps it.
+// One entry of a library's tree as a comparison keeps it: small, since a comparison holds two
+// registers of some hundred thousand entries; its name is kept by the register.
 struct ComparedEntry {
     std::int32_t id = 0;
     std::int32_t contentId = 0;
     std::int32_t parentId = 0; // the register id of the folder the tree shows it in; 0 at the top
     int parentIndex = -1;      // that folder's index in the same register; -1 at the top
+    std::uint32_t nameAt = 0;  // where the register keeps its name
+    std::uint16_t nameLength = 0;
     bool folder = false;
-    std::string name; // Windows-1251 bytes
 };
+
+// A library's tree as the comparison reads it: in the order the tree shows it (a folder, then
+// what it holds), every register id once; hidden entries are not there, as in the tree.
+class ComparedRegister {
+public:
+    std::size_t size() const { return entries_.size(); }
+    const ComparedEntry& operator[](int index) const {
+        return entries_[static_cast<std::size_t>(index)];
+    }
+    // The entry's name (Windows-1251 bytes).
+    std::string_view Name(int index) const;
+    // The folder names above the entry and its own name, joined by " / ".
+    std::string Path(int index) const;
+    // The same without the entry's own name: where it stands.
+    std::string FolderPath(int index) const;
+    // The index of the entry with register id `id`; -1 when the tree does not show it.
+    int Find(std::int32_t id) const;
+
+private:
+    friend ComparedRegister ReadComparedRegister(Library& library);
+    std::string Join(int first) const;
+
+    std::vector<ComparedEntry> entries_;
+    std::string names_;
+    std::vector<std::pair<std::int32_t, int>> byId_; // sorted by id
+};
+
+ComparedRegister ReadComparedRegister(Library& library);
 
 // What became of one entry between two editions. An entry can be renamed, moved and changed at
 // once; added and removed stand alone.
@@ -39,10 +71,8 @@ struct EntryDifference {
 
 // Two editions of a library side by side.
 struct LibraryComparison {
-    // Each tree in the order it shows its entries (a folder, then what it holds), every register
-    // id once: hidden entries are not there, as in the tree.
-    std::vector<ComparedEntry> oldEntries;
-    std::vector<ComparedEntry> newEntries;
+    ComparedRegister oldEntries;
+    ComparedRegister newEntries;
     // Every entry that changed in any way: the new tree's entries in its order, then the removed
     // ones in the old tree's order.
     std::vector<EntryDifference> differences;
@@ -51,14 +81,6 @@ struct LibraryComparison {
     // How many differences carry `change`.
     std::size_t Count(EntryChange change) const;
 };
-
-// A library's tree as the comparison reads it: in tree order, every register id once.
-std::vector<ComparedEntry> ReadComparedEntries(Library& library);
-
-// The folder names above an entry and its own name, joined by " / " (Windows-1251 bytes).
-std::string EntryPath(const std::vector<ComparedEntry>& entries, int index);
-// The same without the entry's own name: where it stands.
-std::string FolderPath(const std::vector<ComparedEntry>& entries, int index);
 
 // What a comparison needs from above the register.
 struct ComparisonHooks {

@@ -90,11 +90,11 @@ std::optional<DiffOptions> ParseOptions(const std::vector<std::string_view>& arg
     return options;
 }
 
-std::string Utf8(const std::string& ansi) {
+std::string Utf8(std::string_view ansi) {
     return platform::FromAnsi(ansi).toStdString();
 }
 
-std::string Field(const std::string& ansi) {
+std::string Field(std::string_view ansi) {
     return EscapeControlCharacters(Utf8(ansi));
 }
 
@@ -133,10 +133,8 @@ void PrintChanges(const store::LibraryComparison& comparison) {
     const auto& after = comparison.newEntries;
     std::string line;
     for (const store::EntryDifference& d : comparison.differences) {
-        const store::ComparedEntry& entry = d.newIndex >= 0
-                                                ? after[static_cast<std::size_t>(d.newIndex)]
-                                                : before[static_cast<std::size_t>(d.oldIndex)];
-        const std::string id = std::to_string(entry.id);
+        const std::string id =
+            std::to_string(d.newIndex >= 0 ? after[d.newIndex].id : before[d.oldIndex].id);
         const auto put = [&](const char* kind, const std::string& first,
                              const std::string* second) {
             line = kind;
@@ -152,23 +150,23 @@ void PrintChanges(const store::LibraryComparison& comparison) {
             std::cout << line;
         };
         if (d.changes & store::kAdded) {
-            put("added", Field(store::EntryPath(after, d.newIndex)), nullptr);
+            put("added", Field(after.Path(d.newIndex)), nullptr);
             continue;
         }
         if (d.changes & store::kRemoved) {
-            put("removed", Field(store::EntryPath(before, d.oldIndex)), nullptr);
+            put("removed", Field(before.Path(d.oldIndex)), nullptr);
             continue;
         }
         if (d.changes & store::kRenamed) {
-            const std::string name = Field(entry.name);
-            put("renamed", Field(before[static_cast<std::size_t>(d.oldIndex)].name), &name);
+            const std::string name = Field(after.Name(d.newIndex));
+            put("renamed", Field(before.Name(d.oldIndex)), &name);
         }
         if (d.changes & store::kMoved) {
-            const std::string path = Field(store::EntryPath(after, d.newIndex));
-            put("moved", Field(store::EntryPath(before, d.oldIndex)), &path);
+            const std::string path = Field(after.Path(d.newIndex));
+            put("moved", Field(before.Path(d.oldIndex)), &path);
         }
         if (d.changes & store::kChanged) {
-            put("changed", Field(store::EntryPath(after, d.newIndex)), nullptr);
+            put("changed", Field(after.Path(d.newIndex)), nullptr);
         }
     }
 }
@@ -196,23 +194,22 @@ void PrintMergedTree(const store::LibraryComparison& comparison) {
     const auto& after = comparison.newEntries;
     std::string line;
     for (const store::MergedRow& row : store::MergedTree(comparison)) {
-        const store::ComparedEntry& entry = row.newIndex >= 0
-                                                ? after[static_cast<std::size_t>(row.newIndex)]
-                                                : before[static_cast<std::size_t>(row.oldIndex)];
+        const bool inNew = row.newIndex >= 0;
+        const store::ComparedEntry& entry = inNew ? after[row.newIndex] : before[row.oldIndex];
         line = ChangeWords(row.changes);
         line += '\t';
         line += std::to_string(row.depth);
         line += '\t';
         line += std::to_string(entry.id);
         line += entry.folder ? "\tF\t" : "\tD\t";
-        line += Field(entry.name);
+        line += Field(inNew ? after.Name(row.newIndex) : before.Name(row.oldIndex));
         line += '\t';
         if (row.changes & store::kRenamed) {
-            line += Field(before[static_cast<std::size_t>(row.oldIndex)].name);
+            line += Field(before.Name(row.oldIndex));
         }
         line += '\t';
         if (row.changes & store::kMoved) {
-            line += Field(store::FolderPath(before, row.oldIndex));
+            line += Field(before.FolderPath(row.oldIndex));
         }
         line += '\n';
         std::cout << line;
@@ -248,13 +245,13 @@ int CompareWhole(const DiffOptions& options) {
 
 // The normalised text of entry `id` in one library; empty when its tree does not show it.
 std::optional<std::string> EntryText(store::Library& library, std::int32_t id) {
-    for (const store::ComparedEntry& entry : store::ReadComparedEntries(library)) {
-        if (entry.id == id) {
-            return store::NormalizeReaderText(
-                search::ReaderTextOf(store::ReadDocumentContent(library.Query(), entry.contentId)));
-        }
+    const store::ComparedRegister entries = store::ReadComparedRegister(library);
+    const int index = entries.Find(id);
+    if (index < 0) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return store::NormalizeReaderText(search::ReaderTextOf(
+        store::ReadDocumentContent(library.Query(), entries[index].contentId)));
 }
 
 // One piece of the word-by-word difference for the viewer, with the blank that separates it from
