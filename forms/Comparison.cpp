@@ -276,18 +276,6 @@ void Comparison::KeepPlainTree() {
         }
     }
     plainItems_ = tree_->invisibleRootItem()->takeChildren();
-    contentIds_.clear();
-    std::vector<QTreeWidgetItem*> pending(plainItems_.begin(), plainItems_.end());
-    while (!pending.empty()) {
-        QTreeWidgetItem* item = pending.back();
-        pending.pop_back();
-        if (const auto* entry = dynamic_cast<const RegisterTreeItem*>(item)) {
-            contentIds_.insert(entry->Entry().id, entry->Entry().idCONTENTS);
-        }
-        for (int i = 0; i < item->childCount(); ++i) {
-            pending.push_back(item->child(i));
-        }
-    }
 }
 
 void Comparison::RestorePlainTree() {
@@ -305,7 +293,6 @@ void Comparison::RestorePlainTree() {
     }
     plainExpanded_.clear();
     plainCurrent_.clear();
-    contentIds_.clear();
 }
 
 void Comparison::ShowTree(const std::vector<ComparisonRow>& rows) {
@@ -313,9 +300,8 @@ void Comparison::ShowTree(const std::vector<ComparisonRow>& rows) {
         return;
     }
     KeepPlainTree();
-    tree_->addTopLevelItems(MakeComparisonItems(
-        rows, [this](std::int32_t id) { return contentIds_.value(id); }, hooks_.folderPicture,
-        hooks_.documentPicture));
+    tree_->addTopLevelItems(
+        MakeComparisonItems(rows, hooks_.folderPicture, hooks_.documentPicture));
     active_ = true;
     close_->setEnabled(true);
     bar_->show();
@@ -369,7 +355,6 @@ void Comparison::Forget() {
     qDeleteAll(std::exchange(plainItems_, {}));
     plainExpanded_.clear();
     plainCurrent_.clear();
-    contentIds_.clear();
     if (active_) {
         LeaveMarkedTree();
     }
@@ -398,22 +383,28 @@ bool Comparison::Open(QTreeWidgetItem* selected) {
     documents_->Cancel();
     hooks_.opening(item);
     SetChangeCount(0);
-    const QString id = QString::number(item->Entry().id);
-    if (item->Changes() & store::kChanged) {
+    const ComparisonRow& row = item->Row();
+    const auto content = [](const std::optional<std::int32_t>& id) {
+        return id ? QString::number(*id) : QStringLiteral("-");
+    };
+    if (row.changes & store::kChanged) {
         markedTitle_ = item->text(0);
         markedPending_ = true;
-        documents_->Start({QStringLiteral("diff"), oldFile_, newFile_, QStringLiteral("--entry"),
-                           id, QStringLiteral("--words")});
+        documents_->Start({QStringLiteral("diff"), oldFile_, newFile_, QStringLiteral("--contents"),
+                           content(row.oldContent), content(row.newContent),
+                           QStringLiteral("--words")});
         return true;
     }
     // Removed entries are read in the old edition, every other in the new one.
-    const bool inOld = (item->Changes() & store::kRemoved) != 0;
+    const bool inOld = (row.changes & store::kRemoved) != 0;
     if (inOld == currentIsOld_) {
         hooks_.show(hooks_.readCurrent(item->Entry().idCONTENTS));
         return true;
     }
     markedPending_ = false;
-    documents_->Start({QStringLiteral("doc"), inOld ? oldFile_ : newFile_, id});
+    documents_->Start({QStringLiteral("diff"), oldFile_, newFile_, QStringLiteral("--stored"),
+                       inOld ? QStringLiteral("old") : QStringLiteral("new"),
+                       QString::number(item->Entry().idCONTENTS)});
     return true;
 }
 

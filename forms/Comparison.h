@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -133,7 +132,6 @@ private:
     QList<QTreeWidgetItem*> plainItems_;
     std::vector<std::vector<int>> plainExpanded_; // rows from the top of each open folder
     std::vector<int> plainCurrent_;
-    QHash<std::int32_t, std::int32_t> contentIds_; // of the open library's entries, by id
     QString markedTitle_;
     bool markedPending_ = false; // the document under way is a changed one, word by word
     int changeCount_ = 0;

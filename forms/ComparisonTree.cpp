@@ -73,7 +73,7 @@ std::optional<std::vector<ComparisonRow>> ParseComparisonTree(const QByteArray& 
             continue;
         }
         const QList<QByteArray> fields = QByteArray(line.data(), line.size()).split('\t');
-        if (fields.size() != 7) {
+        if (fields.size() != 9) {
             return std::nullopt;
         }
         ComparisonRow row;
@@ -91,6 +91,16 @@ std::optional<std::vector<ComparisonRow>> ParseComparisonTree(const QByteArray& 
         row.name = UnescapeField(fields[4]);
         row.oldName = UnescapeField(fields[5]);
         row.oldFolder = UnescapeField(fields[6]);
+        for (const auto& [field, content] :
+             {std::pair{&fields[7], &row.oldContent}, std::pair{&fields[8], &row.newContent}}) {
+            bool read = false;
+            const int id = field->toInt(&read);
+            if (read) {
+                *content = id;
+            } else if (*field != "-") {
+                return std::nullopt;
+            }
+        }
         previousDepth = row.depth;
         rows.push_back(std::move(row));
     }
@@ -133,10 +143,9 @@ QVariant ComparisonTreeItem::data(int column, int role) const {
     return RegisterTreeItem::data(column, role);
 }
 
-QList<QTreeWidgetItem*>
-MakeComparisonItems(const std::vector<ComparisonRow>& rows,
-                    const std::function<std::int32_t(std::int32_t)>& contentIdOf,
-                    const QPixmap& folderPicture, const QPixmap& documentPicture) {
+QList<QTreeWidgetItem*> MakeComparisonItems(const std::vector<ComparisonRow>& rows,
+                                            const QPixmap& folderPicture,
+                                            const QPixmap& documentPicture) {
     QHash<quint64, QIcon> icons; // by folder and changes: a few dozen at most
     QList<QTreeWidgetItem*> topLevel;
     std::vector<ComparisonTreeItem*> path; // the items above the next one, by depth
@@ -145,7 +154,7 @@ MakeComparisonItems(const std::vector<ComparisonRow>& rows,
         entry->id = row.id;
         entry->name = platform::ToAnsi(row.name);
         entry->ISPAPKA = row.folder ? 1 : 0;
-        entry->idCONTENTS = contentIdOf(row.id);
+        entry->idCONTENTS = row.newContent.value_or(row.oldContent.value_or(0));
         const quint64 key = (quint64{row.changes} << 1) | (row.folder ? 1 : 0);
         auto icon = icons.constFind(key);
         if (icon == icons.constEnd()) {

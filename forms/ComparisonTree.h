@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,6 +23,8 @@ struct ComparisonRow {
     QString name;
     QString oldName;   // when renamed
     QString oldFolder; // when moved: the folders it stood in, " / " between them
+    std::optional<std::int32_t> oldContent; // its content ids, in each edition that has it
+    std::optional<std::int32_t> newContent;
 };
 
 // The rows of such a listing; nothing when it is not one.
@@ -39,6 +40,7 @@ public:
     ComparisonTreeItem(std::unique_ptr<store::TUzel> entry, QIcon icon, ComparisonRow row);
 
     unsigned Changes() const { return row_.changes; }
+    const ComparisonRow& Row() const { return row_; }
     bool HoldsChanges() const { return holdsChanges_; }
     void SetHoldsChanges() { holdsChanges_ = true; }
 
@@ -49,12 +51,11 @@ private:
     bool holdsChanges_ = false;
 };
 
-// The items for `rows`, nested by depth, ready to be put into a tree. `contentIdOf(id)` gives the
-// content id an entry has in the library the window has open (0 when none); the pictures are the
-// folder's and the document's.
-QList<QTreeWidgetItem*>
-MakeComparisonItems(const std::vector<ComparisonRow>& rows,
-                    const std::function<std::int32_t(std::int32_t)>& contentIdOf,
-                    const QPixmap& folderPicture, const QPixmap& documentPicture);
+// The items for `rows`, nested by depth, ready to be put into a tree; the pictures are the
+// folder's and the document's. An item's entry carries the content id of the edition it shows:
+// the newer one, the older for a removed entry.
+QList<QTreeWidgetItem*> MakeComparisonItems(const std::vector<ComparisonRow>& rows,
+                                            const QPixmap& folderPicture,
+                                            const QPixmap& documentPicture);
 
 } // namespace orvelle::forms

@@ -66,6 +66,11 @@ TEST_F(ExportDiff, OutputAndExitCodes) {
          {oldFile, newFile, "--entry", "61"},
          1,
          header + "@@ -0,0 +1 @@\n+Новый лист.\n"},
+        {"the same by content ids",
+         {oldFile, newFile, "--contents", "-", "1061"},
+         1,
+         header + "@@ -0,0 +1 @@\n+Новый лист.\n"},
+        {"content ids that read the same", {oldFile, newFile, "--contents", "1014", "1014"}, 0, ""},
         {"only the markup changed", {oldFile, newFile, "--entry", "14"}, 0, ""},
         {"no such entry", {oldFile, newFile, "--entry", "999"}, 2, ""},
         {"not a database", {File("broken.kvd"), newFile}, 2, ""},
@@ -79,6 +84,11 @@ TEST_F(ExportDiff, OutputAndExitCodes) {
         EXPECT_EQ(run.out.toStdString(), c.out.toStdString()) << c.what;
         EXPECT_EQ(run.err.isEmpty(), c.exitCode != 2) << c.what << ": " << run.err.toStdString();
     }
+    // A content row of one edition as stored, as `doc` gives the entry that shows it.
+    const auto stored = Export({"diff", oldFile, newFile, "--stored", "old", "1016"}, Cache());
+    EXPECT_EQ(stored.exitCode, 0) << stored.err.toStdString();
+    EXPECT_EQ(stored.out, Export({"doc", oldFile, "16"}, Cache()).out);
+    EXPECT_TRUE(stored.out.contains("</body>"));
     // The message names the library that could not be read.
     const fixtures::ExportRun broken = Export({"diff", File("broken.kvd"), newFile}, Cache());
     EXPECT_TRUE(broken.err.contains("broken.kvd")) << broken.err.toStdString();

@@ -9,8 +9,14 @@
 //                                 or "inserted", a tab and the piece of text (escaped); a first
 //                                 line "coarse" when the marking had to be rough
 //   diff OLD NEW --tree           the viewer's tree: the new tree with the removed entries at
-//                                 their former places, one entry a line:
-//                                 CHANGES DEPTH ID F|D NAME OLD-NAME OLD-FOLDER-PATH
+//                                 their former places, one entry a line: CHANGES DEPTH ID F|D
+//                                 NAME OLD-NAME OLD-FOLDER-PATH OLD-CONTENT NEW-CONTENT (a
+//                                 content id, "-" where the entry is not in that edition)
+//   diff OLD NEW --contents OLD-CONTENT NEW-CONTENT [--words]
+//                                 as --entry, for two content rows the tree named ("-": none);
+//                                 the viewer's way, without walking both registers again
+//   diff OLD NEW --stored old|new CONTENT
+//                                 the stored bytes of a content row of one edition, for the viewer
 //   --progress                    "done/total" lines on stderr while documents are compared
 #include "DiffCommand.h"
 
@@ -42,10 +48,15 @@ constexpr int kExitSame = 0;
 constexpr int kExitDifferent = 1;
 constexpr int kExitTrouble = 2;
 
+// A content id of one edition; nothing for an entry that edition does not have.
+using ContentId = std::optional<std::int32_t>;
+
 struct DiffOptions {
     std::string oldFile;
     std::string newFile;
     std::optional<std::int32_t> entry;
+    std::optional<std::pair<ContentId, ContentId>> contents;
+    std::optional<std::pair<bool, std::int32_t>> stored; // in the new edition?, content id
     bool words = false;
     bool tree = false;
     bool progress = false;
@@ -53,27 +64,66 @@ struct DiffOptions {
 
 int Usage() {
     std::cerr << "usage: orvelle-export diff OLD NEW [--entry ID [--words]] [--tree] "
-                 "[--progress]\n";
+                 "[--progress]\n"
+                 "       orvelle-export diff OLD NEW --contents OLD-CONTENT NEW-CONTENT [--words]\n"
+                 "       orvelle-export diff OLD NEW --stored old|new CONTENT\n";
     return kExitTrouble;
+}
+
+std::optional<std::int32_t> Number(std::string_view text) {
+    std::int32_t number = 0;
+    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (failure != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// Reads a content id, or "-" for none, into `content`; false when the text is neither.
+bool ReadContentArgument(std::string_view text, ContentId& content) {
+    content.reset();
+    if (text == "-") {
+        return true;
+    }
+    content = Number(text);
+    return content.has_value();
 }
 
 std::optional<DiffOptions> ParseOptions(const std::vector<std::string_view>& arguments) {
     DiffOptions options;
     std::vector<std::string_view> files;
+    int modes = 0; // --entry, --contents, --stored and --tree exclude one another
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
-        if (argument == "--entry" && i + 1 < arguments.size()) {
-            const std::string_view text = arguments[++i];
-            std::int32_t id = 0;
-            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), id);
-            if (failure != std::errc() || end != text.data() + text.size()) {
+        const std::size_t left = arguments.size() - i - 1;
+        if (argument == "--entry" && left >= 1) {
+            options.entry = Number(arguments[++i]);
+            if (!options.entry) {
                 return std::nullopt;
             }
-            options.entry = id;
+            ++modes;
+        } else if (argument == "--contents" && left >= 2) {
+            ContentId before;
+            ContentId after;
+            if (!ReadContentArgument(arguments[++i], before) ||
+                !ReadContentArgument(arguments[++i], after)) {
+                return std::nullopt;
+            }
+            options.contents.emplace(before, after);
+            ++modes;
+        } else if (argument == "--stored" && left >= 2) {
+            const std::string_view side = arguments[++i];
+            const std::optional<std::int32_t> id = Number(arguments[++i]);
+            if ((side != "old" && side != "new") || !id) {
+                return std::nullopt;
+            }
+            options.stored.emplace(side == "new", *id);
+            ++modes;
         } else if (argument == "--words") {
             options.words = true;
         } else if (argument == "--tree") {
             options.tree = true;
+            ++modes;
         } else if (argument == "--progress") {
             options.progress = true;
         } else if (argument.substr(0, 2) == "--") {
@@ -82,7 +132,7 @@ std::optional<DiffOptions> ParseOptions(const std::vector<std::string_view>& arg
             files.push_back(argument);
         }
     }
-    if (files.size() != 2 || (options.words && !options.entry) || (options.tree && options.entry)) {
+    if (files.size() != 2 || modes > 1 || (options.words && !options.entry && !options.contents)) {
         return std::nullopt;
     }
     options.oldFile = files[0];
@@ -211,6 +261,10 @@ void PrintMergedTree(const store::LibraryComparison& comparison) {
         if (row.changes & store::kMoved) {
             line += Field(before.FolderPath(row.oldIndex));
         }
+        line += '\t';
+        line += row.oldIndex >= 0 ? std::to_string(before[row.oldIndex].contentId) : "-";
+        line += '\t';
+        line += row.newIndex >= 0 ? std::to_string(after[row.newIndex].contentId) : "-";
         line += '\n';
         std::cout << line;
     }
@@ -243,7 +297,7 @@ int CompareWhole(const DiffOptions& options) {
     return comparison.Same() ? kExitSame : kExitDifferent;
 }
 
-// The normalised text of entry `id` in one library; empty when its tree does not show it.
+// The normalised text of entry `id` in one library; nothing when its tree does not show it.
 std::optional<std::string> EntryText(store::Library& library, std::int32_t id) {
     const store::ComparedRegister entries = store::ReadComparedRegister(library);
     const int index = entries.Find(id);
@@ -252,6 +306,15 @@ std::optional<std::string> EntryText(store::Library& library, std::int32_t id) {
     }
     return store::NormalizeReaderText(search::ReaderTextOf(
         store::ReadDocumentContent(library.Query(), entries[index].contentId)));
+}
+
+// The normalised text of a content row; empty for none.
+std::string ContentText(store::Library& library, ContentId contentId) {
+    if (!contentId) {
+        return {};
+    }
+    return store::NormalizeReaderText(
+        search::ReaderTextOf(store::ReadDocumentContent(library.Query(), *contentId)));
 }
 
 // One piece of the word-by-word difference for the viewer, with the blank that separates it from
@@ -285,19 +348,8 @@ void PrintPieces(const std::vector<std::string_view>& before,
     }
 }
 
-int CompareEntry(const DiffOptions& options) {
-    store::Library oldLibrary;
-    store::Library newLibrary;
-    Open(oldLibrary, options.oldFile);
-    Open(newLibrary, options.newFile);
-    const std::optional<std::string> oldText = EntryText(oldLibrary, *options.entry);
-    const std::optional<std::string> newText = EntryText(newLibrary, *options.entry);
-    if (!oldText && !newText) {
-        throw std::runtime_error("no register entry with id " + std::to_string(*options.entry) +
-                                 " in the tree of either library");
-    }
-    const std::string before = oldText.value_or(std::string());
-    const std::string after = newText.value_or(std::string());
+// The two texts' difference, line by line or (for the viewer) word by word.
+int CompareTexts(const DiffOptions& options, const std::string& before, const std::string& after) {
     if (options.words) {
         const std::vector<std::string_view> oldWords = WordTokens(before);
         const std::vector<std::string_view> newWords = WordTokens(after);
@@ -311,6 +363,44 @@ int CompareEntry(const DiffOptions& options) {
     return before == after ? kExitSame : kExitDifferent;
 }
 
+int CompareEntry(const DiffOptions& options) {
+    store::Library oldLibrary;
+    store::Library newLibrary;
+    Open(oldLibrary, options.oldFile);
+    Open(newLibrary, options.newFile);
+    const std::optional<std::string> oldText = EntryText(oldLibrary, *options.entry);
+    const std::optional<std::string> newText = EntryText(newLibrary, *options.entry);
+    if (!oldText && !newText) {
+        throw std::runtime_error("no register entry with id " + std::to_string(*options.entry) +
+                                 " in the tree of either library");
+    }
+    return CompareTexts(options, oldText.value_or(std::string()), newText.value_or(std::string()));
+}
+
+int CompareContents(const DiffOptions& options) {
+    store::Library oldLibrary;
+    store::Library newLibrary;
+    Open(oldLibrary, options.oldFile);
+    Open(newLibrary, options.newFile);
+    const std::string before = ContentText(oldLibrary, options.contents->first);
+    const std::string after = ContentText(newLibrary, options.contents->second);
+    return CompareTexts(options, before, after);
+}
+
+// Streamed, as `doc` does: a document of any length goes out without being held whole.
+int PrintStored(const DiffOptions& options) {
+    store::Library library;
+    Open(library, options.stored->first ? options.newFile : options.oldFile);
+    store::StreamDocumentContent(
+        library.Query(), options.stored->second, [](const char* bytes, std::size_t size) {
+            std::cout.write(bytes, static_cast<std::streamsize>(size));
+            if (!std::cout) {
+                throw std::runtime_error("cannot write to the standard output");
+            }
+        });
+    return kExitSame;
+}
+
 } // namespace
 
 int DiffCommand(const std::vector<std::string_view>& arguments) {
@@ -320,7 +410,10 @@ int DiffCommand(const std::vector<std::string_view>& arguments) {
     }
     int result = kExitTrouble;
     try {
-        result = options->entry ? CompareEntry(*options) : CompareWhole(*options);
+        result = options->entry      ? CompareEntry(*options)
+                 : options->contents ? CompareContents(*options)
+                 : options->stored   ? PrintStored(*options)
+                                     : CompareWhole(*options);
     } catch (const db::Exception& error) {
         std::cerr << platform::FromClientMessage(error.Message()).toStdString() << '\n';
         return kExitTrouble;
