@@ -10,6 +10,7 @@
 #include "platform/NativeFileName.h"
 #include "resources/Pictures.h"
 #include "store/LibraryComparison.h"
+#include "viewer/DocumentRender.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -375,14 +376,20 @@ void Comparison::LeaveMarkedTree() {
     }
 }
 
-bool Comparison::Open(QTreeWidgetItem* selected) {
+bool Comparison::Holds(const QTreeWidgetItem* item) const {
+    return active_ && dynamic_cast<const ComparisonTreeItem*>(item) != nullptr;
+}
+
+viewer::DocumentRender* Comparison::Open(QTreeWidgetItem* selected) {
     auto* item = dynamic_cast<ComparisonTreeItem*>(selected);
     if (!active_ || !item) {
-        return false;
+        return nullptr;
     }
     documents_->Cancel();
+    ++openings_;
     hooks_.opening(item);
     SetChangeCount(0);
+    openedName_ = item->text(0);
     const ComparisonRow& row = item->Row();
     const auto content = [](const std::optional<std::int32_t>& id) {
         return id ? QString::number(*id) : QStringLiteral("-");
@@ -393,19 +400,18 @@ bool Comparison::Open(QTreeWidgetItem* selected) {
         documents_->Start({QStringLiteral("diff"), oldFile_, newFile_, QStringLiteral("--contents"),
                            content(row.oldContent), content(row.newContent),
                            QStringLiteral("--words")});
-        return true;
+        return nullptr;
     }
     // Removed entries are read in the old edition, every other in the new one.
     const bool inOld = (row.changes & store::kRemoved) != 0;
     if (inOld == currentIsOld_) {
-        hooks_.show(hooks_.readCurrent(item->Entry().idCONTENTS));
-        return true;
+        return Show(hooks_.readCurrent(item->Entry().idCONTENTS), openedName_, 0);
     }
     markedPending_ = false;
     documents_->Start({QStringLiteral("diff"), oldFile_, newFile_, QStringLiteral("--stored"),
                        inOld ? QStringLiteral("old") : QStringLiteral("new"),
                        QString::number(item->Entry().idCONTENTS)});
-    return true;
+    return nullptr;
 }
 
 void Comparison::DocumentFinished(int exitCode, const QByteArray& output, const QString& message) {
@@ -415,13 +421,28 @@ void Comparison::DocumentFinished(int exitCode, const QByteArray& output, const 
         return;
     }
     if (!marked) {
-        hooks_.show(output.toStdString());
+        Show(output.toStdString(), openedName_, 0);
         return;
     }
     const MarkedDocument document =
         MarkChanges(output, QStringLiteral("%1 — изменения").arg(markedTitle_));
-    hooks_.show(document.html);
-    SetChangeCount(document.changes);
+    Show(document.html, openedName_, document.changes);
+}
+
+viewer::DocumentRender* Comparison::Show(const std::string& html, const QString& entryName,
+                                         int changes) {
+    viewer::DocumentRender* render = hooks_.show(html, entryName);
+    if (render && changes > 0) {
+        // The changes can be stepped through once they are all on the page, unless another
+        // entry was opened meanwhile.
+        const quint64 opening = openings_;
+        connect(render, &viewer::DocumentRender::Finished, this, [this, opening, changes] {
+            if (opening == openings_) {
+                SetChangeCount(changes);
+            }
+        });
+    }
+    return render;
 }
 
 void Comparison::SetChangeCount(int count) {

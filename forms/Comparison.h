@@ -20,6 +20,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 
+namespace orvelle::viewer {
+class DocumentRender;
+}
+
 namespace orvelle::forms {
 
 class ExportProcess;
@@ -42,8 +46,10 @@ public:
     struct WindowHooks {
         std::function<std::string()> currentLibrary; // as the client takes it; empty: none open
         std::function<std::string(std::int32_t contentId)> readCurrent; // a stored document of it
-        std::function<void(QTreeWidgetItem*)> opening;     // a document is about to be shown for it
-        std::function<void(const std::string& html)> show; // shows a document (Windows-1251)
+        std::function<void(QTreeWidgetItem*)> opening; // a document is about to be shown for it
+        // Shows a document (Windows-1251) named after its entry; the render, or nullptr.
+        std::function<viewer::DocumentRender*(const std::string& html, const QString& entryName)>
+            show;
         std::function<void(const QString& anchor)> scrollTo;
         QPixmap folderPicture;
         QPixmap documentPicture;
@@ -78,8 +84,12 @@ public:
     bool Running() const;
     bool Active() const { return active_; }
 
-    // Shows the document of `item` when it is an entry of the comparison's tree; false otherwise.
-    bool Open(QTreeWidgetItem* item);
+    // Whether `item` is an entry of the comparison's tree, whose document Open shows.
+    bool Holds(const QTreeWidgetItem* item) const;
+    // Shows the document of an entry of the comparison's tree. Gives the render when the
+    // document is read from the open library; nullptr when orvelle-export reads or marks it
+    // (the render starts when it is done) or nothing was shown.
+    viewer::DocumentRender* Open(QTreeWidgetItem* item);
     void NextChange();
     void PreviousChange();
 
@@ -99,6 +109,9 @@ private:
     void ShowSummary(const std::vector<ComparisonRow>& rows);
     void DocumentFinished(int exitCode, const QByteArray& output, const QString& message);
     void SetChangeCount(int count);
+    // Shows a document of the entry opened last; F8 and Shift+F8 step through its `changes`
+    // once it is all on screen.
+    viewer::DocumentRender* Show(const std::string& html, const QString& entryName, int changes);
     void KeepPlainTree();
     // The marks, the bar, the summary and the filter's narrowing go; the items stay.
     void LeaveMarkedTree();
@@ -133,6 +146,8 @@ private:
     std::vector<std::vector<int>> plainExpanded_; // rows from the top of each open folder
     std::vector<int> plainCurrent_;
     QString markedTitle_;
+    QString openedName_;         // the entry whose document is under way
+    quint64 openings_ = 0;       // counts Open calls: a render of an earlier one no longer counts
     bool markedPending_ = false; // the document under way is a changed one, word by word
     int changeCount_ = 0;
     int currentChange_ = 0;

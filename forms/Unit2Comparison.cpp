@@ -13,6 +13,7 @@
 #include "Unit3.h"
 #include "store/RegisterQueries.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentRender.h"
 
 #include <QBoxLayout>
 #include <QStatusBar>
@@ -33,20 +34,20 @@ void TForm2::BuildComparison() {
         History1->DocumentOpened(item);
         FindBar1->DocumentChanged();
     };
-    hooks.show = [this](const std::string& html) {
+    hooks.show = [this](const std::string& html, const QString& entryName) {
+        viewer::DocumentRender* render = nullptr;
         Guarded([&] {
-            if (WebBrowser1) {
-                RenderHtml(html);
-                PrintZoom1->Apply();
+            render = RenderHtml(html, entryName);
+            if (render && PrintZoom1) {
+                connect(render, &viewer::DocumentRender::Finished, PrintZoom1, &PrintZoom::Apply);
             }
         });
+        return render;
     };
     hooks.scrollTo = [this](const QString& anchor) {
-        Guarded([&] {
-            if (WebBrowser1) {
-                WebBrowser1->ScrollToAnchor(anchor);
-            }
-        });
+        if (WebBrowser1) {
+            WebBrowser1->ScrollToAnchor(anchor, this, [](viewer::BrowserView::ScrollOutcome) {});
+        }
     };
     hooks.folderPicture = CustomerData->ImageList2.Picture(0);
     hooks.documentPicture = CustomerData->ImageList2.Picture(2);

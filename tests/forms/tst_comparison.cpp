@@ -154,7 +154,7 @@ private slots:
                                                 ".map(e=>e.tagName+':'+e.textContent).join()"))
                      .toString(),
                  QStringLiteral("DEL:120,INS:135"));
-        QVERIFY(Compare().NextAction()->isEnabled());
+        QTRY_VERIFY(Compare().NextAction()->isEnabled()); // once all of it is on the page
         QTest::keyClick(forms::Form2, Qt::Key_F8);
         // Entries whose text did not change as stored in the newer edition, removed ones in
         // the older: from the open library or through orvelle-export.
