@@ -14,7 +14,13 @@ namespace orvelle::forms {
 ExportProcess::ExportProcess(QObject* parent) : QObject(parent) {}
 
 ExportProcess::~ExportProcess() {
-    Cancel();
+    // The process goes with this object: killed, it is reaped at once (as QProcess's own end
+    // would, but without its warning).
+    if (QProcess* process = std::exchange(process_, nullptr)) {
+        process->disconnect(this);
+        process->kill();
+        process->waitForFinished(1000);
+    }
 }
 
 QString ExportProcess::ProgramPath() {

@@ -160,7 +160,7 @@ private slots:
         QTest::addColumn<QString>("how");
         const QStringList everyWay = {QStringLiteral("window manager"), QStringLiteral("SIGTERM")};
         for (const char* moment :
-             {"write-4mb", "write-10mb", "script-loops", "preview", "indexing"}) {
+             {"write-4mb", "write-10mb", "script-loops", "preview", "indexing", "comparing"}) {
             for (const QString& how : everyWay) {
                 QTest::addRow("%s, %s", moment, qPrintable(how))
                     << QString::fromLatin1(moment) << how;
@@ -182,9 +182,9 @@ private slots:
     void leaving() {
         QFETCH(QString, moment);
         QFETCH(QString, how);
-        const std::string library = moment == u"tree-load"  ? wide_
-                                    : moment == u"indexing" ? many_
-                                                            : moments_;
+        const std::string library = moment == u"tree-load"                            ? wide_
+                                    : moment == u"indexing" || moment == u"comparing" ? many_
+                                                                                      : moments_;
         fixtures::TempDir run;
         fixtures::WriteFile(run.File("machine.reg"), RegistryPointingAt(library));
         const QString cache = QString::fromStdString(run.File("cache"));
