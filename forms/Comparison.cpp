@@ -171,12 +171,17 @@ void Comparison::Ask() {
         state_->setText(QStringLiteral("Нет открытой библиотеки, с которой можно сравнить"));
         return;
     }
-    const QString file = Dialogs().ChooseFile(
+    Dialogs().ChooseFileLater(
         window_, QString(),
-        TOpenDialog::QtFilter(QStringLiteral("База данных|*.kvd|Все файлы|*.*")));
-    if (file.isEmpty()) {
-        return;
-    }
+        TOpenDialog::QtFilter(QStringLiteral("База данных|*.kvd|Все файлы|*.*")),
+        [self = QPointer<Comparison>(this)](const QString& file) {
+            if (self && !file.isEmpty()) {
+                self->AskEdition(file);
+            }
+        });
+}
+
+void Comparison::AskEdition(const QString& file) {
     auto* question = new QMessageBox(
         QMessageBox::Question, QStringLiteral("Сравнить с другой версией"),
         QStringLiteral("Файл «%1» — это более старая или более новая редакция, чем открытая "

@@ -101,6 +101,8 @@ Q_SIGNALS:
 
 private:
     void BuildActions(QWidget* window);
+    // Whether `file` is the older or the newer edition; then compares.
+    void AskEdition(const QString& file);
     void BuildBar();
     void BuildStatusArea();
     void Finished(int exitCode, const QByteArray& output, const QString& message);

@@ -15,6 +15,7 @@
 #include "viewer/BrowserView.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -185,7 +186,17 @@ private slots:
         formstest::StartWith(folder_, new_);
         formstest::MainWindow window;
         const QStringList plain = formstest::TreeListing();
-        AskFor(*dialogs_, folder_.File("broken.kvd"), "Older");
+        // Through the real file dialog: the click returns while it is up.
+        dialogs_.reset();
+        QTest::mouseClick(forms::Form2->ToolButton15, Qt::LeftButton);
+        QFileDialog* chooser = nullptr;
+        QTRY_VERIFY((chooser = forms::Form2->findChild<QFileDialog*>()));
+        QVERIFY(chooser->isVisible());
+        chooser->selectFile(QString::fromStdString(folder_.File("broken.kvd")));
+        static_cast<QDialog*>(chooser)->accept();
+        QMessageBox* question = nullptr;
+        QTRY_VERIFY((question = forms::Form2->findChild<QMessageBox*>("EditionQuestion")));
+        question->findChild<QPushButton*>("Older")->click();
         QTRY_VERIFY_WITH_TIMEOUT(
             Compare().State()->text().startsWith(QStringLiteral("Сравнение не удалось: ")), 60000);
         QVERIFY2(Compare().State()->text().contains(QStringLiteral("broken.kvd")),
