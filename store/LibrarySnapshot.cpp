@@ -179,11 +179,49 @@ void MarkReadOnly(int fd) {
     }
 }
 
+// The file a copy is written into. Where the file system allows it has no name until the copy
+// is complete, so a copy cut short, even by a killed process, leaves nothing behind; elsewhere
+// it is written under `temporary` from the start.
+struct CopyFile {
+    int fd = -1;
+    bool unnamed = false;
+};
+
+CopyFile OpenCopyFile(const std::string& folder, const std::string& temporary) {
+    CopyFile file;
+#ifdef O_TMPFILE
+    file.fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    file.unnamed = file.fd >= 0;
+#endif
+    if (file.fd < 0) {
+        file.fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    }
+    return file;
+}
+
+void DiscardCopyFile(const CopyFile& file, const std::string& temporary) {
+    close(file.fd);
+    if (!file.unnamed) {
+        unlink(temporary.c_str());
+    }
+}
+
+// Names the complete copy `temporary`; false, with errno set, when it cannot.
+bool NameCopyFile(const CopyFile& file, const std::string& temporary) {
+    if (!file.unnamed) {
+        return true;
+    }
+    unlink(temporary.c_str()); // a partial copy an older version of the program left
+    const std::string self = "/proc/self/fd/" + std::to_string(file.fd);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // Copies the library into the slot; returns the stamp of what was copied.
 Stamp Refresh(const std::string& library, const std::string& canonical, const std::string& base,
               int slot) {
     const std::string target = CopyPath(base, slot);
     const std::string temporary = target + ".part";
+    const std::string folder = base.substr(0, base.rfind('/'));
     unlink(StampPath(base, slot).c_str());
     for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
         const int from = open(library.c_str(), O_RDONLY | O_CLOEXEC);
@@ -193,43 +231,46 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
         struct stat before;
         fstat(from, &before);
         const Stamp stamp = StampOf(before, canonical);
-        const int to = open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (to < 0) {
+        const CopyFile to = OpenCopyFile(folder, temporary);
+        if (to.fd < 0) {
             const int error = errno;
             close(from);
             CannotCopy(temporary, error);
         }
         try {
-            CopyFileContents(from, to, stamp.size);
-            MarkReadOnly(to);
-            if (fdatasync(to) != 0) {
+            CopyFileContents(from, to.fd, stamp.size);
+            MarkReadOnly(to.fd);
+            if (fdatasync(to.fd) != 0) {
                 CannotCopy(temporary, errno);
             }
         } catch (const std::system_error& error) {
             close(from);
-            close(to);
-            unlink(temporary.c_str());
+            DiscardCopyFile(to, temporary);
             CannotCopy(temporary, error.code().value());
         } catch (...) {
             close(from);
-            close(to);
-            unlink(temporary.c_str());
+            DiscardCopyFile(to, temporary);
             throw;
         }
-        close(to);
         struct stat after;
         fstat(from, &after);
         close(from);
         if (StampOf(after, canonical).text != stamp.text) {
+            DiscardCopyFile(to, temporary);
             continue; // written to while we copied: copy again
         }
+        if (!NameCopyFile(to, temporary)) {
+            const int error = errno;
+            DiscardCopyFile(to, temporary);
+            CannotCopy(temporary, error);
+        }
+        close(to.fd);
         if (rename(temporary.c_str(), target.c_str()) != 0) {
             CannotCopy(target, errno);
         }
         WriteFileReplacing(StampPath(base, slot), stamp.text);
         return stamp;
     }
-    unlink(temporary.c_str());
     throw db::EIBClientError("The library " + library +
                              " kept changing while it was being read; try again when the program "
                              "that writes it is done");
