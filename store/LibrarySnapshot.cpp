@@ -230,7 +230,7 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
         }
         struct stat before;
         fstat(from, &before);
-        const Stamp stamp = StampOf(before, canonical);
+        Stamp stamp = StampOf(before, canonical);
         const CopyFile to = OpenCopyFile(folder, temporary);
         if (to.fd < 0) {
             const int error = errno;

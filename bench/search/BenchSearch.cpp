@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -134,7 +135,8 @@ double Percentile(std::vector<double> values, double p) {
         return 0;
     }
     std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(p * (values.size() - 1) + 0.5);
+    const auto at =
+        static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
     return values[std::min(at, values.size() - 1)];
 }
 
