@@ -114,7 +114,7 @@ void TitleFilter::Apply(const QString& text) {
     if (!tree_) {
         return;
     }
-    if (text.isEmpty()) {
+    if (text.isEmpty() && !keep_) {
         Restore();
         return;
     }
@@ -132,7 +132,7 @@ void TitleFilter::Apply(const QString& text) {
     std::size_t matches = 0;
     for (std::size_t i = count; i-- > 0;) {
         const Node& node = nodes_[i];
-        if (node.name.contains(needle)) {
+        if (node.name.contains(needle) && (!keep_ || keep_(node.item))) {
             shown_[i] = 1;
             ++matches;
         } else if (holdsMatch_[i]) {
@@ -144,6 +144,11 @@ void TitleFilter::Apply(const QString& text) {
     }
     openToMatches_ = matches <= kOpenLimit;
     Show(topLevel_, QModelIndex());
+}
+
+void TitleFilter::SetEntryFilter(std::function<bool(const QTreeWidgetItem*)> keep) {
+    keep_ = std::move(keep);
+    Apply(text());
 }
 
 void TitleFilter::Show(const std::vector<int>& start, const QModelIndex& parent) {

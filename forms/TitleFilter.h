@@ -5,6 +5,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 
+#include <functional>
 #include <vector>
 
 class QTreeWidget;
@@ -33,6 +34,10 @@ public:
 
     // Filters by `text` at once (typing in the field does the same).
     void Apply(const QString& text);
+
+    // Also keeps to the entries `keep` accepts (with their folders), whatever the text; nullptr
+    // lets every entry through again. Applies at once.
+    void SetEntryFilter(std::function<bool(const QTreeWidgetItem*)> keep);
 
     // Up to this many matches, the folders holding them are opened.
     static constexpr std::size_t kOpenLimit = 300;
@@ -67,6 +72,7 @@ private:
     QHash<QTreeWidgetItem*, int> nodeOf_;
     std::vector<char> shown_;      // by the current text: the entry is shown
     std::vector<char> holdsMatch_; // by the current text: something below it matches
+    std::function<bool(const QTreeWidgetItem*)> keep_;
     bool openToMatches_ = false;
     bool filtering_ = false;
     bool showing_ = false;

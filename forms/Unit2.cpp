@@ -67,6 +67,7 @@ void TForm2::BuildLayout() {
     BuildLibraryStatus();
     BuildReadingAids();
     BuildSearch();
+    BuildComparison();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = new viewer::DocumentPrinter(WebBrowser1.data(), nullptr, this);
     connect(printer_, &viewer::DocumentPrinter::Failed, this, [](const QString& message) {

@@ -34,6 +34,7 @@ class DocumentRender;
 namespace orvelle::forms {
 
 class BrowserContextMenu;
+class Comparison;
 class DocumentHistory;
 class FindBar;
 class LibraryChangeBar;
@@ -95,6 +96,12 @@ public:
     PrintZoom* PrintZoom1 = nullptr;
     BrowserContextMenu* BrowserMenu1 = nullptr;
 
+    // The comparison with another edition of the library (a toolbar button of its own and an
+    // item of the tree's menu).
+    Comparison* Comparison1 = nullptr;
+    QToolBar* ToolBar6 = nullptr;
+    QToolButton* ToolButton15 = nullptr;
+
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
     QString StatusPanelText(int panel) const;
     void SetStatusPanelText(int panel, const QString& text);
@@ -149,6 +156,7 @@ private:
     void BuildStatusBar();
     void BuildReadingAids();
     void BuildSearch();
+    void BuildComparison();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     // Scrolls the shown document to the anchor a refused navigation named; tells the reader

@@ -1,6 +1,7 @@
 // The main window's tree: loading the register and rendering a clicked entry.
 #include "Unit2.h"
 
+#include "Comparison.h"
 #include "DocumentHistory.h"
 #include "FindBar.h"
 #include "LibraryChangeBar.h"
@@ -76,6 +77,9 @@ void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentIte
 }
 
 void TForm2::ClearTree() {
+    if (Comparison1) {
+        Comparison1->Forget(); // it kept the plain tree of the library that goes now
+    }
     TreeView1->clear();
     if (SearchPanel1) {
         SearchPanel1->CloseLibrary();
@@ -90,6 +94,9 @@ viewer::DocumentRender* TForm2::ShowSelectedEntry() {
     QTreeWidgetItem* selected = TreeView1->currentItem();
     if (!selected || !TreeView1->selectionModel()->isSelected(TreeView1->currentIndex())) {
         return nullptr;
+    }
+    if (Comparison1 && Comparison1->Holds(selected)) {
+        return Comparison1->Open(selected); // an entry of the comparison's tree
     }
     const auto* item = dynamic_cast<RegisterTreeItem*>(selected);
     if (!item) {

@@ -13,6 +13,20 @@ public:
         return QFileDialog::getOpenFileName(parent, QString(), initialDir, filter);
     }
 
+    void ChooseFileLater(QWidget* parent, const QString& initialDir, const QString& filter,
+                         std::function<void(const QString&)> chosen) override {
+        auto* dialog = new QFileDialog(parent, QString(), initialDir, filter);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        QObject::connect(dialog, &QFileDialog::finished, dialog,
+                         [dialog, chosen = std::move(chosen)](int result) {
+                             const QStringList files = dialog->selectedFiles();
+                             chosen(result == QDialog::Accepted && !files.isEmpty() ? files.first()
+                                                                                    : QString());
+                         });
+        dialog->open();
+    }
+
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                      Icon icon) override {
         QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,

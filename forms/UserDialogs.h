@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace orvelle::forms {
@@ -16,6 +18,12 @@ public:
     // The open-file dialog: the chosen file's full name, or an empty text when cancelled.
     virtual QString ChooseFile(QWidget* parent, const QString& initialDir,
                                const QString& filter) = 0;
+    // The same without waiting: `chosen` is called with the answer once there is one. The real
+    // dialog is window-modal and returns at once; the default asks ChooseFile.
+    virtual void ChooseFileLater(QWidget* parent, const QString& initialDir, const QString& filter,
+                                 std::function<void(const QString&)> chosen) {
+        chosen(ChooseFile(parent, initialDir, filter));
+    }
     // A message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                              Icon icon) = 0;

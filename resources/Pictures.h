@@ -32,6 +32,9 @@ QList<QPixmap> ImageListPictures();
 QPixmap BackPicture();
 QPixmap ForwardPicture();
 
+// The toolbar's button that compares the library with another edition: two pages side by side.
+QPixmap ComparePicture();
+
 // The program icon: the 32 x 32 drawing, with 16, 48 and 64 pixel versions made from it.
 QIcon ProgramIcon();
 

@@ -3,11 +3,15 @@
 #include "CodeTerms.h"
 #include "HtmlText.h"
 #include "IndexSchema.h"
+#include "ReaderText.h"
 #include "RussianStem.h"
 #include "TextFolding.h"
 #include "platform/AnsiText.h"
+#include "store/NormalizedText.h"
 
 #include <QByteArray>
+
+#include <cstdio>
 
 namespace orvelle::search {
 
@@ -31,6 +35,16 @@ std::string CutUtf8(const std::string& text, std::size_t limit) {
         --end;
     }
     return text.substr(0, end);
+}
+
+std::string Folded(const std::string& utf8) {
+    return FoldYo(QString::fromStdString(utf8)).toStdString();
+}
+
+std::string Hex(std::uint64_t value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
 }
 
 std::string OneLine(QString text) {
@@ -67,8 +81,13 @@ Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::st
                                        const std::string& fingerprint) {
     const QString name = platform::FromAnsi(entry.name);
     const QString foldedName = FoldYo(name);
-    const QString html = FoldYo(platform::FromAnsi(content));
-    const HtmlText text = ExtractHtmlText(html.toStdString());
+    // The text as a reader sees it gives the fingerprint a comparison of editions reads; the
+    // index itself holds it with «ё» folded.
+    HtmlText text = ExtractHtmlText(ReaderHtml(content));
+    const std::uint64_t textFingerprint = store::ReaderTextFingerprint(text.body);
+    text.title = Folded(text.title);
+    text.headings = Folded(text.headings);
+    text.body = Folded(text.body);
 
     Xapian::Document document;
     generator_.set_document(document);
@@ -87,6 +106,7 @@ Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::st
     const std::string idTerm = kIdPrefix + std::to_string(entry.id);
     document.add_boolean_term(idTerm);
     document.add_value(kSlotFingerprint, fingerprint);
+    document.add_value(kSlotTextFingerprint, Hex(textFingerprint));
     document.set_data(std::to_string(entry.id) + '\n' + OneLine(name) + '\n' + OneLine(entry.path) +
                       '\n' + CutUtf8(text.body, kSnippetTextLimit));
     return document;

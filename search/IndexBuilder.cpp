@@ -1,9 +1,9 @@
 #include "IndexBuilder.h"
 
 #include "DocumentIndexer.h"
+#include "IndexFreshness.h"
 #include "IndexSchema.h"
 #include "RegisterSnapshot.h"
-#include "store/FileIdentity.h"
 #include "store/Library.h"
 #include "store/RegisterQueries.h"
 
@@ -64,13 +64,6 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
     }
 }
 
-// The library file's identity (store/FileIdentity.h: which file, its size and times); empty for
-// a name that is no local file (a server's host:path), whose library is then always read again.
-std::string LibraryFileState(const std::string& databaseName) {
-    const std::optional<store::FileIdentity> identity = store::IdentityOf(databaseName);
-    return identity ? identity->Text() : std::string();
-}
-
 // An index made complete from the library file as it still is needs no reading of the library
 // at all: its outcome is every entry unchanged.
 std::optional<BuildOutcome> UpToDate(const QString& indexFolder, const std::string& state) {
@@ -79,9 +72,7 @@ std::optional<BuildOutcome> UpToDate(const QString& indexFolder, const std::stri
     }
     try {
         Xapian::Database index(indexFolder.toStdString());
-        if (index.get_metadata(kMetaVersion) != kSchemaVersion ||
-            index.get_metadata(kMetaComplete) != "1" ||
-            index.get_metadata(kMetaLibraryState) != state) {
+        if (!IsCurrentIndex(index, state)) {
             return std::nullopt;
         }
         BuildOutcome outcome;

@@ -9,7 +9,7 @@ namespace orvelle::search {
 
 // Raised whenever the way documents are turned into terms changes: an index of another
 // version is rebuilt from scratch.
-inline constexpr const char* kSchemaVersion = "2";
+inline constexpr const char* kSchemaVersion = "3";
 
 // Term prefixes: the entry's unique term ("Q" + register id) and the extra code terms.
 inline const std::string kIdPrefix = "Q";
@@ -21,7 +21,8 @@ inline const std::string kCodePrefix = "XC";
 //
 // Value slots of each index document:
 enum ValueSlot : unsigned {
-    kSlotFingerprint = 3, // what the entry was indexed from, as a hash
+    kSlotFingerprint = 3,     // what the entry was indexed from, as a hash
+    kSlotTextFingerprint = 4, // store::ReaderTextFingerprint of the document, 16 hex digits
 };
 
 // Metadata keys of the index as a whole.

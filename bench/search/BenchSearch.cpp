@@ -8,14 +8,12 @@
 //   bench_search --library FILE      an existing library (the demo, for instance)
 //   bench_search --queries N         how many queries to time (default 500)
 //   bench_search --no-window         leave out the event-loop measurement (a second build)
+#include "CorpusLibrary.h"
 #include "DirectContents.h"
-#include "RussianCorpus.h"
 #include "db/ClientLibrary.h"
 #include "db/Database.h"
 #include "db/Transaction.h"
 #include "forms/SearchPanel.h"
-#include "kvdbuild/KvdBuilder.h"
-#include "kvdbuild/Register.h"
 #include "platform/AnsiText.h"
 #include "search/IndexBuilder.h"
 #include "search/RegisterSnapshot.h"
@@ -63,31 +61,6 @@ double ThreadCpuMs() {
 
 double Mb(std::size_t bytes) {
     return bytes / 1048576.0;
-}
-
-// A library of `documents` documents in folders of 500, each about 3 KB.
-void GenerateLibrary(const std::string& path, int documents) {
-    const bench::RussianCorpus corpus;
-    auto builder = kvdbuild::KvdBuilder::Create(path);
-    kvdbuild::CreateRegisterTables(builder, true);
-    constexpr int kPerFolder = 500;
-    const int folders = (documents + kPerFolder - 1) / kPerFolder;
-    std::int32_t nextId = 1;
-    for (int f = 0; f < folders; ++f) {
-        const std::int32_t folderId = nextId++;
-        const int inFolder = std::min(kPerFolder, documents - f * kPerFolder);
-        kvdbuild::AddRegisterRow(
-            builder, {0, folderId, inFolder, corpus.Name(1000000 + f), f, folderId, 1, 1});
-        kvdbuild::AddContent(builder, folderId, corpus.Document(1000000 + f, 600));
-        for (int d = 0; d < inFolder; ++d) {
-            const std::int32_t id = nextId++;
-            const auto n = static_cast<std::uint32_t>(f * kPerFolder + d);
-            kvdbuild::AddRegisterRow(builder, {folderId, id, 0, corpus.Name(n), d, id, 0, 1});
-            kvdbuild::AddContent(builder, id, corpus.Document(n, 3000));
-        }
-        builder.Commit();
-    }
-    builder.Close();
 }
 
 struct Floor {
@@ -282,7 +255,7 @@ int main(int argc, char* argv[]) {
         if (library.empty()) {
             library = QDir(work.path()).filePath(QStringLiteral("bench.kvd")).toStdString();
             const auto start = Clock::now();
-            GenerateLibrary(library, documents);
+            bench::GenerateCorpusLibrary(library, documents, 3000); // about 3 KB each
             std::printf("generated %d documents in %.1f s\n", documents, Seconds(start));
         }
         std::printf("library %s\n", library.c_str());

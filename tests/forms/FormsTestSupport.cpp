@@ -85,6 +85,10 @@ void UseRegistry(const std::string& file, const std::string& text) {
     forms::StartupSources::SetRegistryFile(QString::fromStdString(file));
 }
 
+void StartWith(const orvelle::fixtures::TempDir& folder, const std::string& library) {
+    UseRegistry(folder.File("machine.reg"), RegistryText(PathValueLine(library)));
+}
+
 MainWindow::MainWindow() {
     forms::CustomerData = new forms::TCustomerData();
     forms::Form2 = new forms::TForm2();

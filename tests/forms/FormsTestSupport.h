@@ -77,6 +77,8 @@ std::string RegistryText(const std::string& valueLine, bool withKey = true);
 std::string PathValueLine(const std::string& path);
 // Writes `text` into `file` and makes start-up read its registry from there.
 void UseRegistry(const std::string& file, const std::string& text);
+// Makes start-up find `library` through the machine registry, a file in `folder`.
+void StartWith(const orvelle::fixtures::TempDir& folder, const std::string& library);
 
 // The data module and then the main window, as main() creates them, once start-up is done
 // (its libraries are made ready off the window's thread); both destroyed (through their

@@ -12,10 +12,13 @@
 // (the search index being built); for copy, "NO COPY" when the library was ready at once. The
 // start-up tree load is reached by the test itself, from outside (it says nothing here).
 #include "app/Program.h"
+#include "forms/Comparison.h"
 #include "forms/RegisterTreeItem.h"
 #include "forms/SearchPanel.h"
 #include "forms/StartupSources.h"
 #include "forms/Unit2.h"
+#include "forms/Unit3.h"
+#include "platform/NativeFileName.h"
 #include "viewer/DocumentRender.h"
 #include "viewer/PrepareEngine.h"
 
@@ -93,6 +96,19 @@ void Reach(const QString& moment) {
     if (moment == u"indexing") {
         When([libraryReady] { return libraryReady() && forms::Form2->SearchPanel1->Indexing(); },
              SayReady);
+        return;
+    }
+    if (moment == u"comparing") {
+        forms::Comparison& comparison = *forms::Form2->Comparison1;
+        comparison.Start(
+            platform::FromNativeFileName(forms::CustomerData->IBDatabase1.DatabaseName()), true);
+        QTimer::singleShot(500, qApp, [&comparison] {
+            if (!comparison.Running()) {
+                std::fprintf(stderr, "the comparison ended too soon\n");
+                std::exit(3);
+            }
+            SayReady();
+        });
         return;
     }
     // The other moments come after the library's index is built, so that each is alone.

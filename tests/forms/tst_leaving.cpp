@@ -171,7 +171,8 @@ private slots:
         QTest::addColumn<QString>("how");
         const QStringList everyWay = {QStringLiteral("window manager"), QStringLiteral("SIGTERM")};
         for (const char* moment :
-             {"copy", "write-4mb", "write-10mb", "script-loops", "preview", "indexing"}) {
+             {"copy", "write-4mb", "write-10mb", "script-loops", "preview", "indexing",
+              "comparing"}) {
             for (const QString& how : everyWay) {
                 QTest::addRow("%s, %s", moment, qPrintable(how))
                     << QString::fromLatin1(moment) << how;
@@ -195,10 +196,10 @@ private slots:
     void leaving() {
         QFETCH(QString, moment);
         QFETCH(QString, how);
-        const std::string library = moment == u"tree-load"  ? wide_
-                                    : moment == u"indexing" ? many_
-                                    : moment == u"copy"     ? slow_
-                                                            : moments_;
+        const std::string library = moment == u"tree-load"                            ? wide_
+                                    : moment == u"indexing" || moment == u"comparing" ? many_
+                                    : moment == u"copy"                               ? slow_
+                                                                                      : moments_;
         fixtures::TempDir run;
         fixtures::WriteFile(run.File("machine.reg"), RegistryPointingAt(library));
         const QString cache = QString::fromStdString(run.File("cache"));

@@ -1,10 +1,9 @@
 // orvelle-export search and index, run as a separate program with a cache folder of its own.
 #include "SearchLibrary.h"
 #include "fixtures/Databases.h"
+#include "fixtures/ExportRun.h"
 #include "fixtures/TempDir.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -17,26 +16,8 @@ namespace {
 using namespace orvelle;
 using namespace orvelle::searchtest;
 
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Outcome Export(const QStringList& arguments, const std::string& cache) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(cache));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(ORVELLE_EXPORT), arguments);
-    Outcome run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+fixtures::ExportRun Export(const QStringList& arguments, const std::string& cache) {
+    return fixtures::RunExport(QStringLiteral(ORVELLE_EXPORT), arguments, cache);
 }
 
 TEST(ExportSearch, LinesExitCodesAndTheIndexInTheCache) {
@@ -45,14 +26,15 @@ TEST(ExportSearch, LinesExitCodesAndTheIndexInTheCache) {
     BuildSearchLibrary(library.toStdString());
     const std::string cache = folder.File("cache");
 
-    const Outcome index = Export({"index", library}, cache);
+    const fixtures::ExportRun index = Export({"index", library}, cache);
     EXPECT_EQ(index.exitCode, 0) << index.err.toStdString();
     EXPECT_TRUE(index.out.isEmpty());
-    EXPECT_TRUE(index.err.contains(QStringLiteral("14/14"))) << index.err.toStdString();
+    EXPECT_TRUE(index.err.contains("14/14")) << index.err.toStdString();
 
-    const Outcome found = Export({"search", library, "расценкам", "--limit", "1"}, cache);
+    const fixtures::ExportRun found =
+        Export({"search", library, "расценкам", "--limit", "1"}, cache);
     EXPECT_EQ(found.exitCode, 0) << found.err.toStdString();
-    const QStringList lines = found.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(found.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << found.out.toStdString();
     const QStringList fields = lines[0].split('\t');
     ASSERT_EQ(fields.size(), 4);
@@ -61,7 +43,7 @@ TEST(ExportSearch, LinesExitCodesAndTheIndexInTheCache) {
     EXPECT_EQ(fields[2], QStringLiteral("Расценки на земляные работы"));
     EXPECT_TRUE(fields[3].contains(QStringLiteral("<mark>"))) << fields[3].toStdString();
 
-    const Outcome nothing = Export({"search", library, "несуществующееслово"}, cache);
+    const fixtures::ExportRun nothing = Export({"search", library, "несуществующееслово"}, cache);
     EXPECT_EQ(nothing.exitCode, 0);
     EXPECT_TRUE(nothing.out.isEmpty());
 
@@ -85,7 +67,7 @@ TEST(ExportSearch, RefusalsAndUnreadableLibraries) {
           QStringList{"search", QString::fromStdString(folder.File("broken.kvd"))},
           QStringList{"search", QString::fromStdString(folder.File("broken.kvd")), "слово",
                       "--limit", "x"}}) {
-        const Outcome run = Export(arguments, cache);
+        const fixtures::ExportRun run = Export(arguments, cache);
         EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_FALSE(run.err.isEmpty());

@@ -1,5 +1,6 @@
 // orvelle-export run as a separate program on real databases.
 #include "fixtures/Databases.h"
+#include "fixtures/ExportRun.h"
 #include "fixtures/TempDir.h"
 #include "forms/BrokenRegister.h"
 #include "kvdbuild/Cp1251.h"
@@ -31,11 +32,7 @@ namespace {
 
 using namespace orvelle;
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = fixtures::ExportRun;
 
 Outcome Export(const QStringList& arguments,
                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),

@@ -4,6 +4,8 @@
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
 //   orvelle-export index FILE          builds or refreshes the library's full-text index
 //   orvelle-export search FILE QUERY [--limit N]   ranked hits with snippets
+//   orvelle-export diff OLD NEW [--entry ID]        what changed from one edition to the next
+#include "DiffCommand.h"
 #include "PreparationProgress.h"
 #include "RegisterListing.h"
 #include "SearchCommands.h"
@@ -19,6 +21,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,7 +39,8 @@ int Usage() {
     std::cerr << "usage: orvelle-export tree FILE\n"
                  "       orvelle-export doc FILE ID [--utf8]\n"
                  "       orvelle-export index FILE\n"
-                 "       orvelle-export search FILE QUERY [--limit N]\n";
+                 "       orvelle-export search FILE QUERY [--limit N]\n"
+                 "       orvelle-export diff OLD NEW [--entry ID]\n";
     return ExitFailure;
 }
 
@@ -138,6 +142,9 @@ int main(int argc, char* argv[]) {
             }
         }
         return exporter::SearchCommand(argv[2], argv[3], limit);
+    }
+    if (argc >= 2 && std::string_view(argv[1]) == "diff") {
+        return exporter::DiffCommand(std::vector<std::string_view>(argv + 2, argv + argc));
     }
     return Usage();
 }
