@@ -11,7 +11,7 @@ packages=(
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
     xvfb openbox x11-utils
-    libxapian-dev libgumbo-dev xapian-omega
+    libxapian-dev xapian-omega
 )
 options=()
 if [ $# -gt 0 ]; then
