@@ -1,8 +1,8 @@
 #include "SearchPanel.h"
 
 #include "SearchResultDelegate.h"
-#include "search/BackgroundBuilder.h"
 #include "search/IndexLocation.h"
+#include "search/IndexProcess.h"
 #include "search/Searcher.h"
 
 #include <QHBoxLayout>
@@ -131,10 +131,11 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
         return;
     }
     searcher_ = std::make_unique<search::Searcher>(place_->folder);
-    builder_ = std::make_unique<search::BackgroundBuilder>(databaseName, place_->folder);
-    connect(builder_.get(), &search::BackgroundBuilder::Progress, this, &SearchPanel::OnProgress);
-    connect(builder_.get(), &search::BackgroundBuilder::Finished, this, &SearchPanel::OnFinished);
-    connect(builder_.get(), &search::BackgroundBuilder::Failed, this, &SearchPanel::OnFailed);
+    builder_ = std::make_unique<search::IndexProcess>(search::DefaultBuilderProgram(), databaseName,
+                                                      place_->folder);
+    connect(builder_.get(), &search::IndexProcess::Progress, this, &SearchPanel::OnProgress);
+    connect(builder_.get(), &search::IndexProcess::Finished, this, &SearchPanel::OnFinished);
+    connect(builder_.get(), &search::IndexProcess::Failed, this, &SearchPanel::OnFailed);
     ShowState(QStringLiteral("Индексирование…"));
     progressBar_->setRange(0, 0);
     progressBar_->show();
@@ -167,7 +168,7 @@ void SearchPanel::Retire() {
         builder_.reset();
         return;
     }
-    search::BackgroundBuilder* builder = builder_.get();
+    search::IndexProcess* builder = builder_.get();
     const auto drop = [this, builder] {
         // Later, not inside the builder's own signal.
         QMetaObject::invokeMethod(
@@ -178,8 +179,8 @@ void SearchPanel::Retire() {
             },
             Qt::QueuedConnection);
     };
-    connect(builder, &search::BackgroundBuilder::Finished, this, drop);
-    connect(builder, &search::BackgroundBuilder::Failed, this, drop);
+    connect(builder, &search::IndexProcess::Finished, this, drop);
+    connect(builder, &search::IndexProcess::Failed, this, drop);
     retiring_.push_back({std::move(builder_), place_});
 }
 
@@ -243,7 +244,7 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     Q_EMIT IndexingEnded();
 }
 
-void SearchPanel::OnFailed(const QString& message) {
+void SearchPanel::OnFailed(const QString& message, bool) {
     progressBar_->hide();
     cancelButton_->hide();
     ShowState(QStringLiteral("Индекс не построен: ") + message);

@@ -18,7 +18,7 @@ class QTimer;
 class QToolButton;
 
 namespace orvelle::search {
-class BackgroundBuilder;
+class IndexProcess;
 class Searcher;
 struct BuildOutcome;
 struct IndexPlace;
@@ -66,21 +66,21 @@ private:
     void BuildProgressArea();
     void OnProgress(int done, int total);
     void OnFinished(const search::BuildOutcome& outcome);
-    void OnFailed(const QString& message);
+    void OnFailed(const QString& message, bool libraryUnreadable);
     void ShowState(const QString& text);
     void Choose(QListWidgetItem* item);
     void Retire();
 
     // A stopped build still ending, with the folder it writes to.
     struct Retiring {
-        std::unique_ptr<search::BackgroundBuilder> builder;
+        std::unique_ptr<search::IndexProcess> builder;
         std::shared_ptr<search::IndexPlace> place;
     };
 
     QString indexRoot_;
     std::shared_ptr<search::IndexPlace> place_;
     std::unique_ptr<search::Searcher> searcher_;
-    std::unique_ptr<search::BackgroundBuilder> builder_;
+    std::unique_ptr<search::IndexProcess> builder_;
     std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
     QWidget* progressArea_ = nullptr;

@@ -248,6 +248,9 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    if (qEnvironmentVariableIsEmpty("ORVELLE_INDEXER")) {
+        qputenv("ORVELLE_INDEXER", ORVELLE_EXPORT);
+    }
     QApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures as they come
     int documents = 5000;

@@ -18,7 +18,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <fstream>
 #include <memory>
+#include <string>
 
 using namespace orvelle;
 using formstest::RecordingDialogs;
@@ -36,6 +38,18 @@ QListWidget& Results(const QString& text) {
     Panel().SearchEdit->insert(text); // as typed: keyClicks takes Latin-1 only
     QTest::qWait(400);                // past the pause after typing
     return *Panel().ResultList;
+}
+
+// Kilobytes of this process's memory from /proc/self/status ("VmRSS", "VmHWM").
+long StatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return std::stol(line.substr(std::string_view(key).size() + 1));
+        }
+    }
+    return -1;
 }
 
 QString Html(int row) {
@@ -152,6 +166,28 @@ private slots:
         // Unless the build won the race, the state says the index is partial.
         QVERIFY(Panel().StateLabel()->text().isEmpty() ||
                 Panel().StateLabel()->text().startsWith(QStringLiteral("Индексирование")));
+    }
+
+    // The documents are parsed in the builder's process: the window's memory stays where it
+    // was, and the words after the hostile markup are found.
+    void hostileLibraryLeavesTheWindowSmall() {
+#ifdef __linux__
+        const std::string hostile = folder_.File("hostile.kvd");
+        BuildHostileLibrary(hostile);
+        StartWith(library_);
+        formstest::MainWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts from here
+        const long before = StatusKb("VmRSS");
+        Panel().OpenLibrary(hostile);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 120000);
+        const long grownKb = StatusKb("VmHWM") - before;
+        QVERIFY2(grownKb < 150 * 1024, qPrintable(QString::number(grownKb)));
+        QVERIFY2(Panel().StateLabel()->text().isEmpty(), qPrintable(Panel().StateLabel()->text()));
+        for (int i = 1; i <= kHostileDocuments; ++i) {
+            QCOMPARE(Results(QStringLiteral("хвост%1").arg(i)).count(), 1);
+        }
+#endif
     }
 
     void unwritableCacheStillSearches() {

@@ -78,15 +78,20 @@ TEST(ExportSearch, RefusalsAndUnreadableLibraries) {
     fixtures::TempDir folder;
     fixtures::WriteFile(folder.File("broken.kvd"), "not a database");
     const std::string cache = folder.File("cache");
-    for (const QStringList& arguments :
-         {QStringList{"search", QString::fromStdString(folder.File("missing.kvd")), "слово"},
-          QStringList{"search", QString::fromStdString(folder.File("broken.kvd")), "слово"},
-          QStringList{"index", QString::fromStdString(folder.File("broken.kvd"))},
-          QStringList{"search", QString::fromStdString(folder.File("broken.kvd"))},
-          QStringList{"search", QString::fromStdString(folder.File("broken.kvd")), "слово",
-                      "--limit", "x"}}) {
-        const Outcome run = Export(arguments, cache);
-        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+    const QString broken = QString::fromStdString(folder.File("broken.kvd"));
+    const struct {
+        QStringList arguments;
+        int exitCode;
+    } cases[] = {
+        {{"search", QString::fromStdString(folder.File("missing.kvd")), "слово"}, 1},
+        {{"search", broken, "слово"}, 1},
+        {{"index", broken}, 1},
+        {{"search", broken}, 64},
+        {{"search", broken, "слово", "--limit", "x"}, 64},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Export(c.arguments, cache);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_FALSE(run.err.isEmpty());
     }

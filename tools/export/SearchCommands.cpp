@@ -1,23 +1,21 @@
 #include "SearchCommands.h"
 
-#include "db/Errors.h"
-#include "platform/NativeFileName.h"
-#include "search/IndexBuilder.h"
+#include "ExitCodes.h"
+#include "OutputEscaping.h"
 #include "search/IndexLocation.h"
+#include "search/IndexProcess.h"
 #include "search/Searcher.h"
 
 #include <QCoreApplication>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 namespace orvelle::exporter {
 
 namespace {
-
-constexpr int ExitFailure = 1;
 
 // The viewer's own name, so both keep their indexes in the same cache folder.
 void UseViewerCacheFolder() {
@@ -25,58 +23,93 @@ void UseViewerCacheFolder() {
     QCoreApplication::setApplicationName(QStringLiteral("Orvelle"));
 }
 
-// Brings the index up to date; an empty folder when the library could not be read.
-search::IndexPlace Refresh(const std::string& file, bool showProgress) {
+std::string SkipReasonText(search::SkipReason reason) {
+    switch (reason) {
+    case search::SkipReason::TooLarge:
+        return "larger than 64 MB";
+    case search::SkipReason::TooSlow:
+        return "took too long";
+    case search::SkipReason::OutOfMemory:
+        return "needed too much memory";
+    case search::SkipReason::Crashed:
+        return "stopped the builder";
+    }
+    return {};
+}
+
+// A build as the viewer runs it, in a process of its own (this program, "index-worker"), with
+// progress on stderr: always for `index` (`alwaysShowProgress`), for `search` only while
+// documents are being indexed.
+struct Refreshed {
+    int exitCode = kExitDone;
+    search::IndexPlace place;
+};
+
+Refreshed Refresh(const std::string& file, bool alwaysShowProgress) {
     UseViewerCacheFolder();
-    search::IndexPlace place = search::ChooseIndexPlace(search::DefaultIndexRoot(), file);
-    if (!place.problem.isEmpty()) {
-        std::cerr << place.problem.toStdString() << '\n';
+    Refreshed refreshed;
+    refreshed.place = search::ChooseIndexPlace(search::DefaultIndexRoot(), file);
+    if (!refreshed.place.problem.isEmpty()) {
+        std::cerr << refreshed.place.problem.toStdString() << '\n';
     }
-    if (!place.Usable()) {
-        return {};
+    if (!refreshed.place.Usable()) {
+        refreshed.exitCode = kExitIndexFailed;
+        return refreshed;
     }
+    search::IndexProcess builder(QCoreApplication::applicationFilePath(), file,
+                                 refreshed.place.folder);
     using Clock = std::chrono::steady_clock;
     auto lastShown = Clock::now();
-    const auto progress = [&](int done, int total) {
-        if (!showProgress) {
-            return;
-        }
+    bool showProgress = alwaysShowProgress;
+    QObject::connect(&builder, &search::IndexProcess::Progress, [&](int done, int total) {
+        showProgress = showProgress || done < total;
         const auto now = Clock::now();
-        if (done == total || now - lastShown > std::chrono::milliseconds(500)) {
+        if (showProgress && (done == total || now - lastShown > std::chrono::milliseconds(500))) {
             std::cerr << done << '/' << total << '\n';
             lastShown = now;
         }
-    };
-    try {
-        std::atomic<bool> cancel{false};
-        const search::BuildOutcome outcome =
-            search::BuildIndex(file, place.folder, cancel, progress);
-        if (showProgress) {
-            std::cerr << "indexed " << outcome.indexed << ", unchanged " << outcome.unchanged
-                      << ", removed " << outcome.removed << ", unreadable " << outcome.unreadable
-                      << '\n';
-        }
-        return place;
-    } catch (const db::Exception& error) {
-        std::cerr << platform::FromClientMessage(error.Message()).toStdString() << '\n';
-    } catch (const std::exception& error) {
-        std::cerr << error.what() << '\n';
-    }
-    return {};
+    });
+    QObject::connect(
+        &builder, &search::IndexProcess::Finished, [&](const search::BuildOutcome& outcome) {
+            if (!outcome.setAside.isEmpty()) {
+                std::cerr << "the index was damaged and is built anew; the damaged "
+                             "one was moved to "
+                          << outcome.setAside.toStdString() << '\n';
+            }
+            if (showProgress) {
+                std::cerr << "indexed " << outcome.indexed << ", unchanged " << outcome.unchanged
+                          << ", removed " << outcome.removed << ", unreadable "
+                          << outcome.unreadable << ", skipped " << outcome.skipped.size() << '\n';
+            }
+            for (const search::SkippedDocument& skipped : outcome.skipped) {
+                std::cerr << "skipped " << skipped.id << " (" << SkipReasonText(skipped.reason)
+                          << "): " << EscapeForLine(skipped.name.toStdString()) << '\n';
+            }
+            QCoreApplication::exit(kExitDone);
+        });
+    QObject::connect(&builder, &search::IndexProcess::Failed,
+                     [&](const QString& message, bool libraryUnreadable) {
+                         std::cerr << EscapeForLine(message.toStdString()) << '\n';
+                         QCoreApplication::exit(libraryUnreadable ? kExitLibraryUnreadable
+                                                                  : kExitIndexFailed);
+                     });
+    builder.Start();
+    refreshed.exitCode = QCoreApplication::exec();
+    return refreshed;
 }
 
 } // namespace
 
 int IndexCommand(const std::string& file) {
-    return Refresh(file, true).Usable() ? 0 : ExitFailure;
+    return Refresh(file, true).exitCode;
 }
 
 int SearchCommand(const std::string& file, const std::string& query, int limit) {
-    const search::IndexPlace place = Refresh(file, false);
-    if (!place.Usable()) {
-        return ExitFailure;
+    const Refreshed refreshed = Refresh(file, false);
+    if (refreshed.exitCode != kExitDone) {
+        return refreshed.exitCode;
     }
-    search::Searcher searcher(place.folder);
+    search::Searcher searcher(refreshed.place.folder);
     std::string line;
     for (const search::SearchHit& hit :
          searcher.Search(QString::fromUtf8(query.data(), static_cast<qsizetype>(query.size())),
@@ -85,14 +118,14 @@ int SearchCommand(const std::string& file, const std::string& query, int limit) 
         line += '\t';
         line += QString::number(hit.score, 'f', 4).toStdString();
         line += '\t';
-        line += QString(hit.name).replace('\t', ' ').replace('\n', ' ').toStdString();
+        line += EscapeForLine(hit.name.toStdString());
         line += '\t';
-        line += hit.snippet.toStdString();
+        line += EscapeForLine(hit.snippet.toStdString());
         line += '\n';
         std::cout << line;
     }
     std::cout.flush();
-    return std::cout ? 0 : ExitFailure;
+    return std::cout ? kExitDone : kExitOutputFailed;
 }
 
 } // namespace orvelle::exporter
