@@ -130,20 +130,27 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
         ShowState(QStringLiteral("Поиск недоступен: ") + place_->problem);
         return;
     }
+    databaseName_ = databaseName;
     searcher_ = std::make_unique<search::Searcher>(place_->folder);
-    builder_ = std::make_unique<search::IndexProcess>(search::DefaultBuilderProgram(), databaseName,
-                                                      place_->folder);
+    StartBuild(false);
+    if (!SearchEdit->text().trimmed().isEmpty()) {
+        SearchNow();
+    }
+}
+
+void SearchPanel::StartBuild(bool rebuild) {
+    builder_ = std::make_unique<search::IndexProcess>(search::DefaultBuilderProgram(),
+                                                      databaseName_, place_->folder);
     connect(builder_.get(), &search::IndexProcess::Progress, this, &SearchPanel::OnProgress);
     connect(builder_.get(), &search::IndexProcess::Finished, this, &SearchPanel::OnFinished);
     connect(builder_.get(), &search::IndexProcess::Failed, this, &SearchPanel::OnFailed);
-    ShowState(QStringLiteral("Индексирование…"));
+    builder_->SetRebuild(rebuild);
+    ShowState(rebuild ? QStringLiteral("Индекс повреждён, строится заново…")
+                      : QStringLiteral("Индексирование…"));
     progressBar_->setRange(0, 0);
     progressBar_->show();
     cancelButton_->show();
     builder_->Start();
-    if (!SearchEdit->text().trimmed().isEmpty()) {
-        SearchNow();
-    }
 }
 
 void SearchPanel::CloseLibrary() {
@@ -196,6 +203,9 @@ void SearchPanel::SearchNow() {
     }
     const std::vector<search::SearchHit> hits =
         searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
+    if (searcher_->Damaged() && !Indexing()) {
+        StartBuild(true); // the results come when it is built
+    }
     for (const search::SearchHit& hit : hits) {
         auto* item = new QListWidgetItem(ResultList);
         item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
@@ -233,6 +243,11 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     }
     if (outcome.unreadable > 0) {
         state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
+    }
+    if (!outcome.setAside.isEmpty()) {
+        state = state.isEmpty()
+                    ? QStringLiteral("Индекс был повреждён и построен заново")
+                    : state + QStringLiteral("; индекс был повреждён и построен заново");
     }
     if (!place_->problem.isEmpty()) {
         state = state.isEmpty() ? place_->problem : state + QStringLiteral("; ") + place_->problem;

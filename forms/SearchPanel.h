@@ -64,6 +64,8 @@ Q_SIGNALS:
 
 private:
     void BuildProgressArea();
+    // Builds the open library's index (`rebuild`: anew, the present one set aside).
+    void StartBuild(bool rebuild);
     void OnProgress(int done, int total);
     void OnFinished(const search::BuildOutcome& outcome);
     void OnFailed(const QString& message, bool libraryUnreadable);
@@ -78,6 +80,7 @@ private:
     };
 
     QString indexRoot_;
+    std::string databaseName_;
     std::shared_ptr<search::IndexPlace> place_;
     std::unique_ptr<search::Searcher> searcher_;
     std::unique_ptr<search::IndexProcess> builder_;

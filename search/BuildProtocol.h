@@ -18,6 +18,7 @@ namespace orvelle::search {
 // The runner writes on the builder's standard input, before it starts:
 //   skip ID REASON        record document ID as skipped (found over a limit in an earlier run)
 //   suspect ID            read document ID alone (it was being read when a run ended abnormally)
+//   rebuild               set the index aside and build it anew
 //   start
 // and later, at any time:
 //   cancel                stop after committing what is done (end of input means the same)

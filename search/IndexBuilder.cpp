@@ -2,6 +2,7 @@
 
 #include "BuildProtocol.h"
 #include "DocumentIndexer.h"
+#include "IndexHealth.h"
 #include "IndexSchema.h"
 #include "RegisterSnapshot.h"
 #include "platform/AnsiText.h"
@@ -30,7 +31,7 @@ constexpr auto kFirstCommit = std::chrono::seconds(2);
 constexpr auto kLockWait = std::chrono::seconds(10);
 
 // The index is a cache that can always be made again: commits are not forced to the disk. A
-// damaged index is found when it is next opened, and rebuilt.
+// damaged index is found when it is next read, set aside and built anew.
 constexpr int kWriteFlags = Xapian::DB_NO_SYNC;
 
 struct Cancelled {};
@@ -58,11 +59,6 @@ Xapian::WritableDatabase OpenForWriting(const std::string& folder,
                 throw Cancelled{};
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        } catch (const Xapian::DatabaseCorruptError&) {
-            // A damaged index is rebuilt; anything else is reported.
-            Xapian::WritableDatabase index(folder, Xapian::DB_CREATE_OR_OVERWRITE | kWriteFlags);
-            index.set_metadata(kMetaVersion, kSchemaVersion);
-            return index;
         }
     }
 }
@@ -264,11 +260,119 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
     return BuildIndex(databaseName, indexFolder, cancel, events, BuildOptions());
 }
 
+namespace {
+
+// One pass over the library's entries into the index in `folder`. Xapian's errors go to the
+// caller, which rebuilds a damaged index.
+class IndexPass {
+public:
+    IndexPass(const std::vector<SnapshotEntry>& entries, store::DocumentContentReader& reader,
+              const std::atomic<bool>& cancel, const BuildEvents& events,
+              const BuildOptions& options)
+        : entries_(entries), reader_(reader), cancel_(cancel), events_(events), options_(options) {}
+
+    void Run(const std::string& folder, const std::string& databaseName, const std::string& state,
+             BuildOutcome& outcome) {
+        writer_.emplace(OpenForWriting(folder, cancel_), events_);
+        writer_->SetMetadata(kMetaComplete, "");
+        writer_->SetMetadata(kMetaLibrary, databaseName);
+        writer_->Commit();
+        std::unordered_set<std::int32_t> seen;
+        started_ = lastCommit_ = Clock::now();
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (cancel_) {
+                Commit();
+                outcome.skipped = writer_->SkippedList();
+                throw Cancelled{};
+            }
+            const SnapshotEntry& entry = entries_[i];
+            if (seen.insert(entry.id).second) { // not reached twice through a looping register
+                Index(entry, outcome);
+            }
+            const auto now = Clock::now();
+            if (now - lastCommit_ > std::max<Clock::duration>(kFirstCommit, (now - started_) / 5)) {
+                Commit();
+            }
+            if (events_.progress) {
+                events_.progress(static_cast<int>(i + 1), outcome.entries);
+            }
+        }
+        outcome.removed = writer_->RemoveOthers(seen);
+        writer_->SetMetadata(kMetaComplete, "1");
+        writer_->SetMetadata(kMetaLibraryState, state);
+        Commit();
+        outcome.skipped = writer_->SkippedList();
+        outcome.complete = true;
+    }
+
+private:
+    void Index(const SnapshotEntry& entry, BuildOutcome& outcome) {
+        const std::string content = reader_.Read(entry.contentId);
+        const std::string fingerprint = Fingerprint(entry, content);
+        const SkipRecord* skipped = writer_->Skipped(entry.id);
+        const StoredEntry* stored = writer_->Stored(entry.id);
+        if (const auto forced = options_.skip.find(entry.id); forced != options_.skip.end()) {
+            Skip(entry, fingerprint, forced->second);
+        } else if (skipped && skipped->fingerprint == fingerprint) {
+            if (events_.skipped) { // over a limit before, and unchanged since
+                events_.skipped({entry.id, skipped->name, skipped->reason});
+            }
+        } else if (stored && stored->fingerprint == fingerprint) {
+            ++outcome.unchanged;
+        } else if (content.size() > options_.largestDocument) {
+            Skip(entry, fingerprint, SkipReason::TooLarge);
+        } else {
+            if (events_.reading) {
+                events_.reading(entry.id, content.size());
+            }
+            std::optional<Xapian::Document> document;
+            try {
+                document = indexer_.Make(entry, content, fingerprint);
+            } catch (const std::bad_alloc&) {
+                Skip(entry, fingerprint, SkipReason::OutOfMemory);
+            } catch (const Xapian::Error&) {
+                ++outcome.unreadable; // this document only; the others go on
+            }
+            if (events_.read) {
+                events_.read(entry.id);
+            }
+            if (document) {
+                writer_->Write(entry.id, std::move(*document));
+                ++outcome.indexed;
+            }
+        }
+    }
+
+    void Skip(const SnapshotEntry& entry, const std::string& fingerprint, SkipReason reason) {
+        const SkippedDocument skipped{entry.id, platform::FromAnsi(entry.name), reason};
+        writer_->Skip(entry.id, fingerprint, reason, skipped.name);
+        if (events_.skipped) {
+            events_.skipped(skipped);
+        }
+    }
+
+    void Commit() {
+        writer_->Commit();
+        lastCommit_ = Clock::now();
+    }
+
+    const std::vector<SnapshotEntry>& entries_;
+    store::DocumentContentReader& reader_;
+    const std::atomic<bool>& cancel_;
+    const BuildEvents& events_;
+    const BuildOptions& options_;
+    std::optional<IndexWriter> writer_;
+    DocumentIndexer indexer_;
+    Clock::time_point started_, lastCommit_;
+};
+
+} // namespace
+
 BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFolder,
                         const std::atomic<bool>& cancel, const BuildEvents& events,
                         const BuildOptions& options) {
     const std::string state = LibraryFileState(databaseName);
-    if (options.skip.empty()) {
+    if (options.skip.empty() && !options.rebuild) {
         if (const std::optional<BuildOutcome> done = UpToDate(indexFolder, state)) {
             for (const SkippedDocument& skipped : done->skipped) {
                 if (events.skipped) {
@@ -294,101 +398,29 @@ BuildOutcome BuildIndex(const std::string& databaseName, const QString& indexFol
         const std::vector<SnapshotEntry> entries =
             ReadRegisterSnapshot(library->Query(), checkpoint);
         outcome.entries = static_cast<int>(entries.size());
-
-        std::optional<IndexWriter> writer;
-        try {
-            writer.emplace(OpenForWriting(indexFolder.toStdString(), cancel), events);
-            writer->SetMetadata(kMetaComplete, "");
-            writer->SetMetadata(kMetaLibrary, databaseName);
-            writer->Commit();
-        } catch (const Xapian::Error& error) {
-            throw IndexError(error.get_description());
-        }
-
         store::DocumentContentReader reader(library->Query());
-        DocumentIndexer indexer;
-        std::unordered_set<std::int32_t> seen;
-        const auto started = Clock::now();
-        auto lastCommit = started;
-        const auto commit = [&] {
-            try {
-                writer->Commit();
-            } catch (const Xapian::Error& error) {
-                throw IndexError(error.get_description());
-            }
-            lastCommit = Clock::now();
-        };
-        const auto skip = [&](const SnapshotEntry& entry, const std::string& fingerprint,
-                              SkipReason reason) {
-            const SkippedDocument skipped{entry.id, platform::FromAnsi(entry.name), reason};
-            writer->Skip(entry.id, fingerprint, reason, skipped.name);
-            if (events.skipped) {
-                events.skipped(skipped);
-            }
-        };
-        try {
-            for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (cancel) {
-                    commit();
-                    outcome.skipped = writer->SkippedList();
-                    return outcome;
-                }
-                const SnapshotEntry& entry = entries[i];
-                if (!seen.insert(entry.id).second) {
-                    continue; // an entry reached twice through a looping register
-                }
-                const std::string content = reader.Read(entry.contentId);
-                const std::string fingerprint = Fingerprint(entry, content);
-                const SkipRecord* skipped = writer->Skipped(entry.id);
-                const StoredEntry* stored = writer->Stored(entry.id);
-                if (const auto forced = options.skip.find(entry.id); forced != options.skip.end()) {
-                    skip(entry, fingerprint, forced->second);
-                } else if (skipped && skipped->fingerprint == fingerprint) {
-                    if (events.skipped) { // over a limit before, and unchanged since
-                        events.skipped({entry.id, skipped->name, skipped->reason});
-                    }
-                } else if (stored && stored->fingerprint == fingerprint) {
-                    ++outcome.unchanged;
-                } else if (content.size() > options.largestDocument) {
-                    skip(entry, fingerprint, SkipReason::TooLarge);
-                } else {
-                    if (events.reading) {
-                        events.reading(entry.id, content.size());
-                    }
-                    std::optional<Xapian::Document> document;
-                    try {
-                        document = indexer.Make(entry, content, fingerprint);
-                    } catch (const std::bad_alloc&) {
-                        skip(entry, fingerprint, SkipReason::OutOfMemory);
-                    } catch (const Xapian::Error&) {
-                        ++outcome.unreadable; // this document only; the others go on
-                    }
-                    if (events.read) {
-                        events.read(entry.id);
-                    }
-                    if (document) {
-                        writer->Write(entry.id, std::move(*document));
-                        ++outcome.indexed;
-                    }
-                }
-                const auto now = Clock::now();
-                if (now - lastCommit >
-                    std::max<Clock::duration>(kFirstCommit, (now - started) / 5)) {
-                    commit();
-                }
-                if (events.progress) {
-                    events.progress(static_cast<int>(i + 1), outcome.entries);
-                }
-            }
-            outcome.removed = writer->RemoveOthers(seen);
-            writer->SetMetadata(kMetaComplete, "1");
-            writer->SetMetadata(kMetaLibraryState, state);
-            commit();
-        } catch (const Xapian::Error& error) {
-            throw IndexError(error.get_description());
+        if (options.rebuild) {
+            outcome.setAside = SetAsideDamagedIndex(indexFolder);
         }
-        outcome.skipped = writer->SkippedList();
-        outcome.complete = true;
+        // A damaged index found on the way is set aside and built anew, once.
+        for (bool retried = options.rebuild;; retried = true) {
+            try {
+                IndexPass(entries, reader, cancel, events, options)
+                    .Run(indexFolder.toStdString(), databaseName, state, outcome);
+                break;
+            } catch (const Xapian::Error& error) {
+                if (retried || !IsDamage(error)) {
+                    throw IndexError(error.get_description());
+                }
+                const int entryCount = outcome.entries;
+                outcome = BuildOutcome();
+                outcome.entries = entryCount;
+                outcome.setAside = SetAsideDamagedIndex(indexFolder);
+                if (outcome.setAside.isEmpty()) {
+                    outcome.setAside = indexFolder; // removed, not moved
+                }
+            }
+        }
     } catch (const Cancelled&) {
         outcome.complete = false;
     }

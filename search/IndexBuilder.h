@@ -65,6 +65,8 @@ struct BuildOptions {
     std::set<std::int32_t> suspects;
     // Documents larger than this (stored bytes) are skipped.
     std::size_t largestDocument = std::size_t{64} << 20;
+    // The index is set aside and built anew (a reader found it damaged).
+    bool rebuild = false;
 };
 
 // Brings the index in `indexFolder` up to date with the library: every entry the tree shows is

@@ -123,7 +123,8 @@ void IndexProcess::Launch() {
     process_->start(program_,
                     {QStringLiteral("index-worker"), QString::fromLocal8Bit(databaseName_.c_str()),
                      indexFolder_, QStringLiteral("--memory-mb"), QString::number(memoryBudget_)});
-    std::string orders;
+    std::string orders = rebuild_ ? "rebuild\n" : "";
+    rebuild_ = false; // a run started again goes on with what is built
     for (const auto& [id, reason] : skip_) {
         orders += "skip " + std::to_string(id) + ' ' + std::string(SkipReasonCode(reason)) + '\n';
     }

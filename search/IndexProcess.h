@@ -41,6 +41,8 @@ public:
     void SetTimeLimit(std::chrono::milliseconds base, std::chrono::milliseconds perMegabyte);
     // What the builder may allocate beyond what it holds once started.
     void SetMemoryBudget(std::uint64_t megabytes);
+    // The index is set aside and built anew (a search found it damaged).
+    void SetRebuild(bool rebuild) { rebuild_ = rebuild; }
 
     void Start();
     // Asks the builder to stop; it ends within a second (ended by force if need be), and
@@ -78,6 +80,7 @@ private:
     std::chrono::milliseconds timeBase_{20000};
     std::chrono::milliseconds timePerMegabyte_{1000};
     std::uint64_t memoryBudget_ = 2048;
+    bool rebuild_ = false;
 
     QProcess* process_ = nullptr;
     QTimer* watchdog_ = nullptr;

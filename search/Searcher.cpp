@@ -1,6 +1,7 @@
 #include "Searcher.h"
 
 #include "CodeTerms.h"
+#include "IndexHealth.h"
 #include "IndexSchema.h"
 #include "RussianStem.h"
 #include "TextFolding.h"
@@ -47,7 +48,9 @@ struct Searcher::Impl {
     std::optional<Xapian::Database> index;
     Xapian::Stem stemmer = RussianStemmer();
 
-    // The index as it is now; false when there is none yet.
+    bool damaged = false;
+
+    // The index as it is now; false when there is none yet, or it cannot be read (`damaged`).
     bool Refresh() {
         try {
             if (index) {
@@ -56,11 +59,9 @@ struct Searcher::Impl {
                 index.emplace(folder);
             }
             return true;
-        } catch (const Xapian::DatabaseOpeningError&) {
-            index.reset();
-            return false;
-        } catch (const Xapian::DatabaseError&) {
-            index.reset();
+        } catch (const Xapian::Error& error) {
+            index.reset(); // perhaps built anew in its place: opened afresh next time
+            damaged = IsDamage(error);
             return false;
         }
     }
@@ -120,6 +121,7 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
+    impl_->damaged = false;
     if (options.limit <= 0 || !impl_->Refresh()) {
         return hits;
     }
@@ -163,11 +165,17 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
             return hits;
         } catch (const Xapian::DatabaseModifiedError&) {
             impl_->Refresh();
-        } catch (const Xapian::Error&) {
+        } catch (const Xapian::Error& error) {
+            impl_->damaged = IsDamage(error);
+            impl_->index.reset();
             return {};
         }
     }
     return hits;
+}
+
+bool Searcher::Damaged() const {
+    return impl_->damaged;
 }
 
 int Searcher::DocumentCount() {

@@ -41,6 +41,9 @@ public:
     int DocumentCount();
     // True once a build has gone through the whole library.
     bool Complete();
+    // The last search found the index damaged or unreadable: it needs building anew
+    // (IndexProcess::SetRebuild).
+    bool Damaged() const;
 
 private:
     struct Impl;

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -188,6 +189,24 @@ private slots:
             QCOMPARE(Results(QStringLiteral("хвост%1").arg(i)).count(), 1);
         }
 #endif
+    }
+
+    void damagedIndexIsBuiltAnew() {
+        StartWith(library_);
+        formstest::MainWindow window;
+        fixtures::TempDir cache;
+        Panel().SetIndexRoot(QString::fromStdString(cache.Path().string()));
+        Panel().OpenLibrary(library_);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        Panel().CloseLibrary();
+        for (const auto& index : std::filesystem::directory_iterator(cache.Path())) {
+            fixtures::WriteFile((index.path() / "postlist.glass").string(), std::string(9000, 'x'));
+        }
+        Panel().OpenLibrary(library_);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        QVERIFY2(Panel().StateLabel()->text().contains(QStringLiteral("построен заново")),
+                 qPrintable(Panel().StateLabel()->text()));
+        QVERIFY(Results(QStringLiteral("расценки")).count() >= 2);
     }
 
     void unwritableCacheStillSearches() {

@@ -62,7 +62,9 @@ bool ReadOrders(search::BuildOptions& options) {
         const std::string rest =
             blank == std::string::npos ? std::string() : line.substr(blank + 1);
         const std::int32_t id = std::atoi(rest.c_str());
-        if (verb == "suspect") {
+        if (verb == "rebuild") {
+            options.rebuild = true;
+        } else if (verb == "suspect") {
             options.suspects.insert(id);
         } else if (verb == "skip") {
             const auto reason = search::SkipReasonFromCode(rest.substr(rest.find(' ') + 1));

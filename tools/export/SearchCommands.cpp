@@ -11,7 +11,9 @@
 
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace orvelle::exporter {
 
@@ -39,13 +41,13 @@ std::string SkipReasonText(search::SkipReason reason) {
 
 // A build as the viewer runs it, in a process of its own (this program, "index-worker"), with
 // progress on stderr: always for `index` (`alwaysShowProgress`), for `search` only while
-// documents are being indexed.
+// documents are being indexed. `rebuild` sets the index aside and builds it anew.
 struct Refreshed {
     int exitCode = kExitDone;
     search::IndexPlace place;
 };
 
-Refreshed Refresh(const std::string& file, bool alwaysShowProgress) {
+Refreshed Refresh(const std::string& file, bool alwaysShowProgress, bool rebuild) {
     UseViewerCacheFolder();
     Refreshed refreshed;
     refreshed.place = search::ChooseIndexPlace(search::DefaultIndexRoot(), file);
@@ -58,6 +60,7 @@ Refreshed Refresh(const std::string& file, bool alwaysShowProgress) {
     }
     search::IndexProcess builder(QCoreApplication::applicationFilePath(), file,
                                  refreshed.place.folder);
+    builder.SetRebuild(rebuild);
     using Clock = std::chrono::steady_clock;
     auto lastShown = Clock::now();
     bool showProgress = alwaysShowProgress;
@@ -101,19 +104,33 @@ Refreshed Refresh(const std::string& file, bool alwaysShowProgress) {
 } // namespace
 
 int IndexCommand(const std::string& file) {
-    return Refresh(file, true).exitCode;
+    return Refresh(file, true, false).exitCode;
 }
 
 int SearchCommand(const std::string& file, const std::string& query, int limit) {
-    const Refreshed refreshed = Refresh(file, false);
+    const QString text = QString::fromUtf8(query.data(), static_cast<qsizetype>(query.size()));
+    Refreshed refreshed = Refresh(file, false, false);
     if (refreshed.exitCode != kExitDone) {
         return refreshed.exitCode;
     }
-    search::Searcher searcher(refreshed.place.folder);
+    auto searcher = std::make_unique<search::Searcher>(refreshed.place.folder);
+    std::vector<search::SearchHit> hits = searcher->Search(text, {.limit = limit});
+    if (searcher->Damaged()) {
+        // Damaged where the build did not read: built anew, then asked again.
+        searcher.reset();
+        refreshed = Refresh(file, false, true);
+        if (refreshed.exitCode != kExitDone) {
+            return refreshed.exitCode;
+        }
+        searcher = std::make_unique<search::Searcher>(refreshed.place.folder);
+        hits = searcher->Search(text, {.limit = limit});
+        if (searcher->Damaged()) {
+            std::cerr << "the search index cannot be read\n";
+            return kExitIndexFailed;
+        }
+    }
     std::string line;
-    for (const search::SearchHit& hit :
-         searcher.Search(QString::fromUtf8(query.data(), static_cast<qsizetype>(query.size())),
-                         {.limit = limit})) {
+    for (const search::SearchHit& hit : hits) {
         line = std::to_string(hit.id);
         line += '\t';
         line += QString::number(hit.score, 'f', 4).toStdString();
