@@ -67,6 +67,9 @@ struct BuildOptions {
     std::size_t largestDocument = std::size_t{64} << 20;
     // The index is set aside and built anew (a reader found it damaged).
     bool rebuild = false;
+    // Threads that read documents and write the index, one per shard of a new index; 0: one
+    // per processor (at most eight). An existing index keeps its shards.
+    int threads = 0;
 };
 
 // Brings the index in `indexFolder` up to date with the library: every entry the tree shows is

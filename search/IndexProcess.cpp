@@ -95,6 +95,10 @@ void IndexProcess::Cancel() {
     }
 }
 
+qint64 IndexProcess::ProcessId() const {
+    return process_ ? process_->processId() : 0;
+}
+
 void IndexProcess::Launch() {
     reading_.clear();
     skipped_.clear();

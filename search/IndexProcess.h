@@ -49,6 +49,8 @@ public:
     // Finished follows with complete false.
     void Cancel();
     bool Running() const { return running_; }
+    // The builder's process id while it runs, else 0 (for measurements).
+    qint64 ProcessId() const;
 
 Q_SIGNALS:
     // At most every 100 ms.

@@ -89,15 +89,15 @@ struct Searcher::Impl {
         // In lower case: the parser leaves capitalised words unstemmed, taking them for names.
         QString rest = FoldYo(typed).toLower();
         std::vector<Xapian::Query> parts;
-        for (const Code& code : FindCodes(rest)) {
+        for (const Code& code : FindCodes(rest.toStdString())) {
             // The code's own term, or its digit groups as a phrase: "01-01" still finds
             // "01-01-003-02".
             parts.push_back(Xapian::Query(Xapian::Query::OP_OR,
                                           Xapian::Query(Xapian::Query::OP_OR,
                                                         Xapian::Query(CodeTerm(code.whole)),
                                                         Xapian::Query(CodeTerm(code.digits))),
-                                          ParseWords('"' + code.text.toStdString() + '"', false)));
-            rest.replace(code.text, QStringLiteral(" "));
+                                          ParseWords('"' + code.text + '"', false)));
+            rest.replace(QString::fromStdString(code.text), QStringLiteral(" "));
         }
         const std::string words = rest.trimmed().toStdString();
         if (!words.empty()) {

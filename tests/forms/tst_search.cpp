@@ -200,7 +200,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         Panel().CloseLibrary();
         for (const auto& index : std::filesystem::directory_iterator(cache.Path())) {
-            fixtures::WriteFile((index.path() / "postlist.glass").string(), std::string(9000, 'x'));
+            fixtures::WriteFile((index.path() / "shard-0" / "postlist.glass").string(),
+                                std::string(9000, 'x'));
         }
         Panel().OpenLibrary(library_);
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);

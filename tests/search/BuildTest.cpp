@@ -124,12 +124,17 @@ TEST(Build, CancelKeepsWhatWasIndexedAndTheNextBuildGoesOn) {
     BuildWideLibrary(library, 50);
     std::atomic<bool> cancel{false};
     int calls = 0;
-    const auto cancelled = search::BuildIndex(library, Q(index), cancel, [&](int done, int) {
+    search::BuildEvents events;
+    events.progress = [&](int done, int) {
         ++calls;
         if (done == 10) {
             cancel = true;
         }
-    });
+    };
+    // One thread: what is written when the cancel comes is then exactly what was reported.
+    search::BuildOptions options;
+    options.threads = 1;
+    const auto cancelled = search::BuildIndex(library, Q(index), cancel, events, options);
     EXPECT_FALSE(cancelled.complete);
     EXPECT_EQ(calls, 10);
     search::Searcher searcher(Q(index));

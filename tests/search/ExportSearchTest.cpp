@@ -102,14 +102,20 @@ TEST(ExportSearch, DamagedIndexIsSetAsideAndBuiltAnew) {
     // The postlist holds what a build reads first; the document data only a search reads.
     for (const auto& [table, truncate] :
          {std::pair{"postlist.glass", true}, {"postlist.glass", false}, {"docdata.glass", false}}) {
-        const std::filesystem::path file = IndexFolder(cache) / table;
-        const std::string sound = fixtures::ReadFile(file);
-        fixtures::WriteFile(file, truncate ? sound.substr(0, 8192) : noise(sound.size()));
+        for (const auto& shard : std::filesystem::directory_iterator(IndexFolder(cache))) {
+            if (!shard.is_directory()) {
+                continue;
+            }
+            const std::filesystem::path file = shard.path() / table;
+            const std::string sound = fixtures::ReadFile(file);
+            fixtures::WriteFile(file, truncate ? sound.substr(0, 100) : noise(sound.size()));
+        }
         const Outcome found = Export({"search", library, "расценкам", "--limit", "1"}, cache);
         EXPECT_EQ(found.exitCode, 0) << table << ' ' << found.err.toStdString();
         EXPECT_TRUE(found.out.startsWith(QString::number(kPriceTitle) + '\t'))
             << table << ' ' << found.out.toStdString();
-        EXPECT_TRUE(found.err.contains(QStringLiteral("damaged"))) << found.err.toStdString();
+        EXPECT_TRUE(found.err.contains(QStringLiteral("damaged")))
+            << table << ' ' << found.err.toStdString();
         EXPECT_TRUE(std::filesystem::exists(IndexFolder(cache).string() + ".damaged"));
     }
 }
