@@ -1,46 +1,11 @@
 // Orvelle: start-up in a fixed order, then the message loop.
-#include "StartupFailure.h"
-#include "forms/Unit1.h"
-#include "forms/Unit2.h"
-#include "forms/Unit3.h"
-#include "platform/QtTranslations.h"
-#include "platform/TerminationSignals.h"
-#include "resources/Pictures.h"
+#include "Program.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
 
-using namespace orvelle;
-
 int main(int argc, char* argv[]) {
-    viewer::PrepareEngine();
+    orvelle::viewer::PrepareEngine();
     QApplication application(argc, argv);
-    // Before anything attaches a database: see there.
-    platform::QuitOnTerminationSignals(application);
-    platform::InstallQtTranslations(application);
-    application.setWindowIcon(resources::ProgramIcon());
-    application.setQuitOnLastWindowClosed(false); // closing the main window ends the program
-
-    try {
-        forms::CustomerData = new forms::TCustomerData(&application);
-        forms::Form2 = new forms::TForm2();
-        forms::AboutBox = new forms::TAboutBox();
-    } catch (...) {
-        if (platform::TerminationRequested()) {
-            return 0;
-        }
-        app::ShowStartupFailure(std::current_exception());
-        return 1;
-    }
-
-    // A termination signal during start-up ends the program before its window shows.
-    int result = 0;
-    if (!platform::TerminationRequested()) {
-        forms::Form2->showMaximized();
-        result = application.exec();
-    }
-    delete forms::AboutBox;
-    delete forms::Form2;
-    delete forms::CustomerData;
-    return result;
+    return orvelle::app::RunProgram(application);
 }

@@ -84,8 +84,10 @@ private:
     std::shared_ptr<search::IndexPlace> place_;
     std::unique_ptr<search::Searcher> searcher_;
     std::unique_ptr<search::IndexProcess> builder_;
+    bool rebuilt_ = false;           // the open library's index was found damaged and built anew
     std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
+    QLabel* failureLabel_ = nullptr; // why the last search failed; hidden otherwise
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QToolButton* cancelButton_ = nullptr;

@@ -66,7 +66,10 @@ void TForm2::BuildLayout() {
     BuildReadingAids();
     BuildSearch();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
-    printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
+    printer_ = new viewer::DocumentPrinter(WebBrowser1.data(), nullptr, this);
+    connect(printer_, &viewer::DocumentPrinter::Failed, this, [](const QString& message) {
+        ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
+    });
 #ifndef Q_OS_WIN
     // Where the system sends no WM_MOUSEACTIVATE, an event filter keeps the same rule.
     qApp->installEventFilter(new platform::RightClickActivationFilter(this, this));
@@ -181,8 +184,9 @@ void TForm2::BuildPanes() {
     WebBrowser1 = new viewer::BrowserView(Panel2);
     WebBrowser1->setObjectName("WebBrowser1");
     KeepOutOfTabChain(WebBrowser1); // not a tab stop, nor anything the view puts inside it
-    WebBrowser1->SetNavigationHandler(
-        [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
+    WebBrowser1->SetNavigationHandler([this](const QUrl& url, bool byReader) {
+        return WebBrowser1BeforeNavigate2(url, byReader);
+    });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
             [](const QString& message) {
                 ShowErrorDisplay(
@@ -262,11 +266,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         render = key == Qt::Key_Return || key == Qt::Key_Enter;
     }
     if (render) {
-        QPointer<QObject> alive(watched);
         Guarded([this] { TreeView1Click(); });
-        if (!alive) {
-            return true; // exit ran while the render waited: the tree is gone
-        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

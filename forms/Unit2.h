@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 namespace orvelle::viewer {
 class BrowserView;
 class DocumentPrinter;
+class DocumentRender;
 } // namespace orvelle::viewer
 
 namespace orvelle::forms {
@@ -96,8 +97,9 @@ public:
     void FormActivate();
     void N6Click();
     void TreeView1Click();
-    // Asked before every navigation of the shown document; true lets it through.
-    bool WebBrowser1BeforeNavigate2(const QUrl& url);
+    // Asked before every navigation of the shown document; true lets it through. `byReader`:
+    // the reader's own click started it, not the document.
+    bool WebBrowser1BeforeNavigate2(const QUrl& url, bool byReader);
     void N4Click();
     void ToolButton1Click();
     void ToolButton2Click();
@@ -114,9 +116,14 @@ public:
     // Selects the entry in the tree, shows it as a click would and highlights `matches`.
     void OpenSearchHit(std::int32_t id, const QStringList& matches);
 
-    // Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
-    // status panel 0 as soon as it is on screen.
-    void RenderHtml(const std::string& html);
+    // What a click on the tree does: reads the selected entry's content and starts rendering it.
+    // The render under way, to hear how it ends; nullptr when nothing was rendered.
+    viewer::DocumentRender* ShowSelectedEntry();
+    // Starts writing `html` (Windows-1251 bytes) into the browser and returns at once. The
+    // document's name goes to status panel 0 as soon as it is on screen (`entryName` when the
+    // document has no title of its own); DocumentLoading is up until the render ends, and a
+    // failure goes to the error display. nullptr when the browser is gone.
+    viewer::DocumentRender* RenderHtml(const std::string& html, const QString& entryName = {});
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,12 +140,14 @@ private:
     void BuildSearch();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
-    void ScrollToAnchor(const QString& url);
+    // Scrolls the shown document to the anchor a refused navigation named; tells the reader
+    // when their own link leads nowhere in it.
+    void ScrollToAnchor(const QString& url, bool byReader);
 
     QLabel* statusPanels_[3] = {};
     bool secondClickOfDouble_ = false;
     bool scrollUnderWay_ = false; // a refused link's scroll (or its message) is under way
-    std::unique_ptr<viewer::DocumentPrinter> printer_;
+    viewer::DocumentPrinter* printer_ = nullptr;
 };
 
 // The process-wide main window; null until start-up creates it.

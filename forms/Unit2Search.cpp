@@ -6,6 +6,7 @@
 #include "RegisterTreeItem.h"
 #include "SearchPanel.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentRender.h"
 
 #include <QBoxLayout>
 #include <QLayout>
@@ -62,9 +63,14 @@ void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
     }
     TreeView1->setCurrentItem(found);
     TreeView1->scrollToItem(found);
-    TreeView1Click();
-    if (WebBrowser1 && !matches.isEmpty()) {
-        WebBrowser1->page()->findText(matches.first());
+    viewer::DocumentRender* render = ShowSelectedEntry();
+    if (render && !matches.isEmpty()) {
+        const QString first = matches.first();
+        connect(render, &viewer::DocumentRender::Finished, this, [this, first] {
+            if (WebBrowser1) {
+                WebBrowser1->page()->findText(first);
+            }
+        });
     }
 }
 

@@ -48,9 +48,8 @@ struct Searcher::Impl {
     std::optional<Xapian::Database> index;
     Xapian::Stem stemmer = RussianStemmer();
 
-    bool damaged = false;
-
-    // The index as it is now; false when there is none yet, or it cannot be read (`damaged`).
+    // The index as it is now; false when there is none yet. Raises SearchError when it is there
+    // but cannot be read.
     bool Refresh() {
         try {
             if (index) {
@@ -59,10 +58,13 @@ struct Searcher::Impl {
                 index.emplace(folder);
             }
             return true;
+        } catch (const Xapian::DatabaseNotFoundError&) {
+            index.reset();
+            return false;
         } catch (const Xapian::Error& error) {
             index.reset(); // perhaps built anew in its place: opened afresh next time
-            damaged = IsDamage(error);
-            return false;
+            throw SearchError("the index cannot be read: " + error.get_description(),
+                              IsDamage(error));
         }
     }
 
@@ -121,14 +123,17 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
-    impl_->damaged = false;
-    if (options.limit <= 0 || !impl_->Refresh()) {
+    if (options.limit <= 0) {
         return hits;
     }
-    // A build that commits meanwhile may pull the ground from under a reader: try once more on
-    // the newer state.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // A build that commits meanwhile may pull the ground from under a reader: try again on the
+    // newer state, a few times.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
         try {
+            if (!impl_->Refresh()) {
+                return hits; // nothing indexed (any more)
+            }
             const Xapian::Query parsed = impl_->Build(query, options.partialLastWord);
             if (parsed.empty()) {
                 return hits;
@@ -163,27 +168,37 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
                 hits.push_back(std::move(hit));
             }
             return hits;
-        } catch (const Xapian::DatabaseModifiedError&) {
-            impl_->Refresh();
+        } catch (const Xapian::DatabaseModifiedError& error) {
+            if (attempt == kAttempts) {
+                throw SearchError(
+                    "the index kept changing during the search: " + error.get_description(), false);
+            }
         } catch (const Xapian::Error& error) {
-            impl_->damaged = IsDamage(error);
             impl_->index.reset();
-            return {};
+            throw SearchError("the index cannot be read: " + error.get_description(),
+                              IsDamage(error));
         }
     }
-    return hits;
-}
-
-bool Searcher::Damaged() const {
-    return impl_->damaged;
 }
 
 int Searcher::DocumentCount() {
-    return impl_->Refresh() ? static_cast<int>(impl_->index->get_doccount()) : 0;
+    try {
+        return impl_->Refresh() ? static_cast<int>(impl_->index->get_doccount()) : 0;
+    } catch (const Xapian::Error&) {
+        return 0;
+    } catch (const SearchError&) {
+        return 0;
+    }
 }
 
 bool Searcher::Complete() {
-    return impl_->Refresh() && impl_->index->get_metadata(kMetaComplete) == "1";
+    try {
+        return impl_->Refresh() && impl_->index->get_metadata(kMetaComplete) == "1";
+    } catch (const Xapian::Error&) {
+        return false;
+    } catch (const SearchError&) {
+        return false;
+    }
 }
 
 } // namespace orvelle::search

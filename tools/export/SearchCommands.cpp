@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -101,6 +100,21 @@ Refreshed Refresh(const std::string& file, bool alwaysShowProgress, bool rebuild
     return refreshed;
 }
 
+// The index's hits for the query; nullopt when the index cannot be read (`damaged` says whether
+// building it anew would help, and the message has gone to standard error when not).
+std::optional<std::vector<search::SearchHit>>
+SearchIndex(const QString& folder, const QString& query, int limit, bool& damaged) {
+    try {
+        return search::Searcher(folder).Search(query, {.limit = limit});
+    } catch (const search::SearchError& error) {
+        damaged = error.Damaged();
+        if (!damaged) {
+            std::cerr << "search failed: " << error.what() << '\n';
+        }
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 int IndexCommand(const std::string& file) {
@@ -113,24 +127,25 @@ int SearchCommand(const std::string& file, const std::string& query, int limit) 
     if (refreshed.exitCode != kExitDone) {
         return refreshed.exitCode;
     }
-    auto searcher = std::make_unique<search::Searcher>(refreshed.place.folder);
-    std::vector<search::SearchHit> hits = searcher->Search(text, {.limit = limit});
-    if (searcher->Damaged()) {
+    bool damaged = false;
+    std::optional<std::vector<search::SearchHit>> hits =
+        SearchIndex(refreshed.place.folder, text, limit, damaged);
+    if (!hits && damaged) {
         // Damaged where the build did not read: built anew, then asked again.
-        searcher.reset();
         refreshed = Refresh(file, false, true);
         if (refreshed.exitCode != kExitDone) {
             return refreshed.exitCode;
         }
-        searcher = std::make_unique<search::Searcher>(refreshed.place.folder);
-        hits = searcher->Search(text, {.limit = limit});
-        if (searcher->Damaged()) {
-            std::cerr << "the search index cannot be read\n";
-            return kExitIndexFailed;
+        hits = SearchIndex(refreshed.place.folder, text, limit, damaged);
+        if (!hits && damaged) {
+            std::cerr << "search failed: the index cannot be read after it was built anew\n";
         }
     }
+    if (!hits) {
+        return kExitIndexFailed;
+    }
     std::string line;
-    for (const search::SearchHit& hit : hits) {
+    for (const search::SearchHit& hit : *hits) {
         line = std::to_string(hit.id);
         line += '\t';
         line += QString::number(hit.score, 'f', 4).toStdString();
