@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -22,6 +24,8 @@ namespace orvelle::forms {
 namespace {
 
 constexpr int kTypingPauseMs = 250;
+// While the index is built, the results are asked again at most this often as it grows.
+constexpr int kLiveRefreshMs = 1000;
 constexpr int kResultLimit = 50;
 constexpr int IdRole = Qt::UserRole + 11;
 constexpr int MatchesRole = Qt::UserRole + 12;
@@ -60,6 +64,13 @@ SearchPanel::SearchPanel(QWidget* parent)
     SearchEdit->setClearButtonEnabled(true);
     column->addWidget(SearchEdit);
 
+    summaryLabel_ = new QLabel(this);
+    summaryLabel_->setObjectName(QStringLiteral("SearchSummary"));
+    summaryLabel_->setTextFormat(Qt::PlainText);
+    summaryLabel_->setWordWrap(true);
+    summaryLabel_->hide();
+    column->addWidget(summaryLabel_);
+
     failureLabel_ = new QLabel(this);
     failureLabel_->setObjectName(QStringLiteral("SearchFailure"));
     failureLabel_->setTextFormat(Qt::PlainText);
@@ -83,6 +94,10 @@ SearchPanel::SearchPanel(QWidget* parent)
     // Every handler runs guarded, as the window's own do.
     connect(typingPause_, &QTimer::timeout, this, [this] { Guarded([this] { SearchNow(); }); });
     connect(SearchEdit, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    liveRefresh_ = new QTimer(this);
+    liveRefresh_->setSingleShot(true);
+    liveRefresh_->setInterval(kLiveRefreshMs);
+    connect(liveRefresh_, &QTimer::timeout, this, [this] { Guarded([this] { SearchNow(); }); });
     connect(SearchEdit, &QLineEdit::returnPressed, this, [this] {
         Guarded([this] {
             typingPause_->stop();
@@ -158,6 +173,11 @@ void SearchPanel::StartBuild(bool rebuild) {
                                                       databaseName_, place_->folder);
     connect(builder_.get(), &search::IndexProcess::Progress, this,
             [this](int done, int total) { Guarded([&] { OnProgress(done, total); }); });
+    connect(builder_.get(), &search::IndexProcess::Committed, this, [this] {
+        if (!SearchEdit->text().trimmed().isEmpty() && !liveRefresh_->isActive()) {
+            liveRefresh_->start(); // the results grow with the index
+        }
+    });
     connect(builder_.get(), &search::IndexProcess::Finished, this,
             [this](const search::BuildOutcome& outcome) { Guarded([&] { OnFinished(outcome); }); });
     connect(builder_.get(), &search::IndexProcess::Failed, this,
@@ -179,6 +199,8 @@ void SearchPanel::CloseLibrary() {
     place_.reset();
     ResultList->clear();
     failureLabel_->hide();
+    summaryLabel_->hide();
+    liveRefresh_->stop();
     progressBar_->hide();
     cancelButton_->hide();
     ShowState(QString());
@@ -217,8 +239,13 @@ bool SearchPanel::Indexing() const {
 }
 
 void SearchPanel::SearchNow() {
+    liveRefresh_->stop();
+    const QListWidgetItem* chosen = ResultList->currentItem();
+    const std::int32_t chosenId = chosen ? chosen->data(IdRole).toInt() : 0;
+    const int scrolled = ResultList->verticalScrollBar()->value();
     ResultList->clear();
     failureLabel_->hide();
+    summaryLabel_->hide();
     const QString query = SearchEdit->text();
     if (!searcher_ || query.trimmed().isEmpty()) {
         return;
@@ -238,6 +265,19 @@ void SearchPanel::SearchNow() {
         failureLabel_->show();
         return;
     }
+    ShowHits(hits);
+    summaryLabel_->setText(Summary(query.trimmed()));
+    summaryLabel_->show();
+    // A refresh while the index grows keeps the reader's place.
+    for (int row = 0; row < ResultList->count() && chosenId != 0; ++row) {
+        if (ResultList->item(row)->data(IdRole).toInt() == chosenId) {
+            ResultList->setCurrentRow(row);
+            ResultList->verticalScrollBar()->setValue(scrolled);
+        }
+    }
+}
+
+void SearchPanel::ShowHits(const std::vector<search::SearchHit>& hits) {
     for (const search::SearchHit& hit : hits) {
         auto* item = new QListWidgetItem(ResultList);
         item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
@@ -247,10 +287,54 @@ void SearchPanel::SearchNow() {
         item->setToolTip(Qt::convertFromPlainText(
             hit.path.isEmpty() ? hit.name : hit.path + QStringLiteral(" / ") + hit.name,
             Qt::WhiteSpaceNoWrap));
+        // What a screen reader says: the name, then where it is and the words around the match.
+        item->setData(Qt::AccessibleTextRole, hit.name);
+        const QString snippet = QTextDocumentFragment::fromHtml(hit.snippet).toPlainText();
+        item->setData(Qt::AccessibleDescriptionRole,
+                      hit.path.isEmpty() ? snippet : hit.path + QStringLiteral(". ") + snippet);
     }
     if (ResultList->count() > 0) {
         ResultList->setCurrentRow(0);
     }
+}
+
+QString SearchPanel::Summary(const QString& query) {
+    const search::SearchSummary& last = searcher_->LastSearch();
+    if (!last.understood) {
+        return QStringLiteral("Запрос не понят: напишите слова или шифр; фраза пишется в "
+                              "кавычках, а «*» в конце слова находит слова с этим началом "
+                              "(смет* — смета, сметный…)");
+    }
+    const QString found =
+        last.exact ? QString::number(last.matches) : QStringLiteral("более %1").arg(last.matches);
+    const bool complete = searcher_->Complete();
+    if (Indexing() || !complete) {
+        const int indexed = searcher_->DocumentCount();
+        const QString going = Indexing() ? QStringLiteral("индексирование продолжается")
+                                         : QStringLiteral("индексирование остановлено");
+        if (indexed == 0) {
+            return QStringLiteral("Индексирование…: документы ещё не проиндексированы");
+        }
+        if (last.matches == 0) {
+            return QStringLiteral("Ничего не найдено по запросу «%1» в %2 проиндексированных "
+                                  "документах; %3")
+                .arg(query)
+                .arg(indexed)
+                .arg(going);
+        }
+        return QStringLiteral("Найдено в %1 из %2 проиндексированных документов; %3")
+            .arg(found)
+            .arg(indexed)
+            .arg(going);
+    }
+    if (last.matches == 0) {
+        return QStringLiteral("Ничего не найдено по запросу «%1»").arg(query);
+    }
+    QString text = QStringLiteral("Найдено документов: %1").arg(found);
+    if (last.matches > kResultLimit) {
+        text += QStringLiteral(", показаны первые %1").arg(kResultLimit);
+    }
+    return text;
 }
 
 void SearchPanel::Choose(QListWidgetItem* item) {

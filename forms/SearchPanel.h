@@ -21,6 +21,7 @@ namespace orvelle::search {
 class IndexProcess;
 class Searcher;
 struct BuildOutcome;
+struct SearchHit;
 struct IndexPlace;
 } // namespace orvelle::search
 
@@ -44,6 +45,7 @@ public:
     QProgressBar* ProgressBar() const { return progressBar_; }
     QToolButton* CancelButton() const { return cancelButton_; }
     QLabel* StateLabel() const { return stateLabel_; }
+    QLabel* SummaryLabel() const { return summaryLabel_; }
 
     // Where indexes are kept; the user's cache folder unless set otherwise.
     void SetIndexRoot(const QString& root);
@@ -53,7 +55,8 @@ public:
     void CloseLibrary();
     bool Indexing() const;
 
-    // Runs the query in the field now (typing runs it after a short pause).
+    // Runs the query in the field now (typing runs it after a short pause) and says what it
+    // found above the results.
     void SearchNow();
 
 Q_SIGNALS:
@@ -70,6 +73,10 @@ private:
     void OnFinished(const search::BuildOutcome& outcome);
     void OnFailed(const QString& message, bool libraryUnreadable);
     void ShowState(const QString& text);
+    void ShowHits(const std::vector<search::SearchHit>& hits);
+    // What the last search found, in words: how many, in how much of the library, or why the
+    // query was not understood.
+    QString Summary(const QString& query);
     void Choose(QListWidgetItem* item);
     void Retire();
 
@@ -87,6 +94,8 @@ private:
     bool rebuilt_ = false;           // the open library's index was found damaged and built anew
     std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
+    QTimer* liveRefresh_ = nullptr;  // a search again after the growing index was committed
+    QLabel* summaryLabel_ = nullptr; // what the last search found
     QLabel* failureLabel_ = nullptr; // why the last search failed; hidden otherwise
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

@@ -18,6 +18,8 @@ namespace orvelle::search {
 namespace {
 
 constexpr std::size_t kSnippetBytes = 360;
+// Matches are counted exactly up to this many; above it they are estimated.
+constexpr Xapian::doccount kCountedMatches = 2000;
 const char* const kMarkStart = "<mark>";
 const char* const kMarkEnd = "</mark>";
 
@@ -47,6 +49,7 @@ struct Searcher::Impl {
     std::string folder;
     std::optional<Xapian::Database> index;
     Xapian::Stem stemmer = RussianStemmer();
+    SearchSummary last;
 
     // The index as it is now; false when there is none yet. Raises SearchError when it is there
     // but cannot be read.
@@ -75,7 +78,8 @@ struct Searcher::Impl {
         parser.set_default_op(Xapian::Query::OP_AND);
         parser.set_database(*index);
         parser.set_max_expansion(64, Xapian::Query::WILDCARD_LIMIT_MOST_FREQUENT);
-        unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE;
+        unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE |
+                         Xapian::QueryParser::FLAG_WILDCARD;
         if (partial) {
             flags |= Xapian::QueryParser::FLAG_PARTIAL;
         }
@@ -123,6 +127,7 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
+    impl_->last = SearchSummary();
     if (options.limit <= 0) {
         return hits;
     }
@@ -136,13 +141,16 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
             }
             const Xapian::Query parsed = impl_->Build(query, options.partialLastWord);
             if (parsed.empty()) {
+                impl_->last.understood = query.trimmed().isEmpty();
                 return hits;
             }
             Xapian::Enquire enquire(*impl_->index);
             enquire.set_weighting_scheme(Xapian::BM25Weight());
             enquire.set_query(parsed);
             const Xapian::MSet found =
-                enquire.get_mset(0, static_cast<Xapian::doccount>(options.limit));
+                enquire.get_mset(0, static_cast<Xapian::doccount>(options.limit), kCountedMatches);
+            impl_->last.exact = found.get_matches_lower_bound() == found.get_matches_upper_bound();
+            impl_->last.matches = static_cast<int>(found.get_matches_lower_bound());
             hits.clear();
             for (auto it = found.begin(); it != found.end(); ++it) {
                 const std::string data = it.get_document().get_data();
@@ -179,6 +187,10 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
                               IsDamage(error));
         }
     }
+}
+
+const SearchSummary& Searcher::LastSearch() const {
+    return impl_->last;
 }
 
 int Searcher::DocumentCount() {

@@ -18,6 +18,7 @@
 #include "viewer/DocumentPrinter.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPageSetupDialog>
@@ -238,8 +239,17 @@ private slots:
                 QVERIFY(item->parent()->isExpanded());
             }
         }
+        // An empty tree says why.
+        const auto* nothing = tree->findChild<QLabel*>(QStringLiteral("TitleFilterNothingFound"));
+        QVERIFY(nothing);
+        QCOMPARE(nothing->isVisibleTo(tree), shown.isEmpty());
+        if (shown.isEmpty()) {
+            QCOMPARE(nothing->text(),
+                     QStringLiteral("Ничего не найдено по названию «%1»").arg(text));
+        }
 
         Form().TitleFilter1->clear();
+        QVERIFY(!nothing->isVisibleTo(tree));
         for (int id : {1, 2, 21, 22, 221, 3, 31}) {
             QVERIFY(!ItemById(id)->isHidden());
         }

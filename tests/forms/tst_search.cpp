@@ -134,6 +134,52 @@ private slots:
         QCOMPARE(dialogs_->messages.size(), 0);
     }
 
+    // Above the results: how many were found, that nothing was (with the query), or why the
+    // query was not understood; "*" ends a word's beginning.
+    void panelSaysWhatItFound() {
+        StartWith(library_);
+        formstest::MainWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        const QLabel& summary = *Panel().SummaryLabel();
+        const struct {
+            QString query;
+            QString says;
+            bool found;
+        } cases[] = {
+            {QStringLiteral("засекреченный"),
+             QStringLiteral("Ничего не найдено по запросу «засекреченный»"), false},
+            {QStringLiteral("AND OR NOT"),
+             QStringLiteral("Ничего не найдено по запросу «AND OR NOT»"), false},
+            {QStringLiteral("*"), QStringLiteral("Запрос не понят"), false},
+            {QStringLiteral("\""), QStringLiteral("Запрос не понят"), false},
+            {QStringLiteral("расценк* земляные"), QStringLiteral("Найдено документов: "), true},
+            {QStringLiteral("смет*"), QStringLiteral("Найдено документов: "), true},
+        };
+        for (const auto& c : cases) {
+            const int count = Results(c.query).count();
+            QVERIFY2((count > 0) == c.found, qPrintable(c.query));
+            QVERIFY2(summary.isVisibleTo(&Panel()) && summary.text().startsWith(c.says),
+                     qPrintable(c.query + QStringLiteral(": ") + summary.text()));
+        }
+        QVERIFY(summary.text().endsWith(QString::number(Panel().ResultList->count())));
+
+        // While a library is indexed, its indexed part is searched and the results grow.
+        dialogs_->answers << QString::fromStdString(wide_);
+        forms::Form2->N3Click();
+        QVERIFY(Panel().Indexing());
+        QTRY_VERIFY_WITH_TIMEOUT(Results(QStringLiteral("w1")).count() > 0 || !Panel().Indexing(),
+                                 60000);
+        if (Panel().Indexing()) {
+            QVERIFY2(summary.text().startsWith(QStringLiteral("Найдено в ")) &&
+                         summary.text().endsWith(QStringLiteral("индексирование продолжается")),
+                     qPrintable(summary.text()));
+        }
+        Results(QStringLiteral("w3999"));
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(Panel().ResultList->count(), 1, 5000); // refreshed on its own
+        QCOMPARE(summary.text(), QStringLiteral("Найдено документов: 1"));
+    }
+
     void switchedLibraryWhileIndexing() {
         StartWith(wide_);
         formstest::MainWindow window;
