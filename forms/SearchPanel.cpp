@@ -30,25 +30,6 @@ constexpr int kResultLimit = 50;
 constexpr int IdRole = Qt::UserRole + 11;
 constexpr int MatchesRole = Qt::UserRole + 12;
 
-// Name, folders and snippet as rich text: the name and folders escaped, the snippet escaped
-// already with only its highlight marks left as markup.
-QString ResultHtml(const search::SearchHit& hit) {
-    QString snippet = hit.snippet;
-    snippet
-        .replace(QStringLiteral("<mark>"),
-                 QStringLiteral("<span style=\"background-color:#ffe873\">"))
-        .replace(QStringLiteral("</mark>"), QStringLiteral("</span>"));
-    QString html = QStringLiteral("<b>%1</b>").arg(hit.name.toHtmlEscaped());
-    if (!hit.path.isEmpty()) {
-        html += QStringLiteral("<br><span style=\"color:#707070\">%1</span>")
-                    .arg(hit.path.toHtmlEscaped());
-    }
-    if (!snippet.isEmpty()) {
-        html += QStringLiteral("<br>") + snippet;
-    }
-    return html;
-}
-
 } // namespace
 
 SearchPanel::SearchPanel(QWidget* parent)
@@ -139,11 +120,25 @@ void SearchPanel::BuildProgressArea() {
             }
         });
     });
+    resumeButton_ = new QToolButton(progressArea_);
+    resumeButton_->setObjectName(QStringLiteral("SearchResume"));
+    resumeButton_->setText(QStringLiteral("Продолжить индексирование"));
+    resumeButton_->setToolTip(QStringLiteral("Проиндексировать остальные документы"));
+    resumeButton_->setFixedHeight(17);
+    connect(resumeButton_, &QToolButton::clicked, this, [this] {
+        Guarded([this] {
+            if (place_ && !Indexing()) {
+                StartBuild(false); // goes on from what the stopped build wrote
+            }
+        });
+    });
     row->addWidget(stateLabel_);
     row->addWidget(progressBar_);
     row->addWidget(cancelButton_);
+    row->addWidget(resumeButton_);
     progressBar_->hide();
     cancelButton_->hide();
+    resumeButton_->hide();
     stateLabel_->hide();
 }
 
@@ -190,6 +185,7 @@ void SearchPanel::StartBuild(bool rebuild) {
     progressBar_->setRange(0, 0);
     progressBar_->show();
     cancelButton_->show();
+    resumeButton_->hide();
     builder_->Start();
 }
 
@@ -203,6 +199,7 @@ void SearchPanel::CloseLibrary() {
     liveRefresh_->stop();
     progressBar_->hide();
     cancelButton_->hide();
+    resumeButton_->hide();
     ShowState(QString());
 }
 
@@ -280,7 +277,9 @@ void SearchPanel::SearchNow() {
 void SearchPanel::ShowHits(const std::vector<search::SearchHit>& hits) {
     for (const search::SearchHit& hit : hits) {
         auto* item = new QListWidgetItem(ResultList);
-        item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
+        item->setData(SearchResultDelegate::NameRole, hit.name);
+        item->setData(SearchResultDelegate::PathRole, hit.path);
+        item->setData(SearchResultDelegate::SnippetRole, hit.snippet);
         item->setData(IdRole, hit.id);
         item->setData(MatchesRole, hit.matches);
         // Library text, shown as plain text even where a tooltip would read markup.
@@ -356,6 +355,7 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     QString state;
     if (!outcome.complete) {
         state = QStringLiteral("Индексирование остановлено: поиск по части документов");
+        resumeButton_->show();
     }
     if (outcome.unreadable > 0) {
         state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);

@@ -44,6 +44,8 @@ public:
     QWidget* ProgressArea() const { return progressArea_; }
     QProgressBar* ProgressBar() const { return progressBar_; }
     QToolButton* CancelButton() const { return cancelButton_; }
+    // Shown after a cancelled build: builds the rest.
+    QToolButton* ResumeButton() const { return resumeButton_; }
     QLabel* StateLabel() const { return stateLabel_; }
     QLabel* SummaryLabel() const { return summaryLabel_; }
 
@@ -100,6 +102,7 @@ private:
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QToolButton* cancelButton_ = nullptr;
+    QToolButton* resumeButton_ = nullptr;
     QLabel* stateLabel_ = nullptr;
 };
 

@@ -54,7 +54,8 @@ long StatusKb(const char* key) {
 }
 
 QString Html(int row) {
-    return Panel().ResultList->item(row)->data(forms::SearchResultDelegate::HtmlRole).toString();
+    const QListWidget& list = *Panel().ResultList;
+    return forms::SearchResultDelegate::Html(list.model()->index(row, 0), list.fontMetrics(), 0);
 }
 
 } // namespace
@@ -104,6 +105,13 @@ private slots:
         QVERIFY2(Html(0).startsWith(QStringLiteral("<b>Расценки на земляные работы</b><br>")),
                  qPrintable(Html(0)));
         QVERIFY(Html(0).contains(QStringLiteral("Сметные нормативы")));
+        // Folders stay on one line: elided in the middle to the width there is.
+        const QString narrow =
+            forms::SearchResultDelegate::Html(prices.model()->index(0, 0), prices.fontMetrics(),
+                                              prices.fontMetrics().averageCharWidth() * 8);
+        QVERIFY2(narrow.contains(QChar(0x2026)) &&
+                     !narrow.contains(QStringLiteral("Сметные нормативы")),
+                 qPrintable(narrow));
         QVERIFY(Results(QStringLiteral("котлов")).count() >= 1);
 
         // Document text stays text.
@@ -210,9 +218,22 @@ private slots:
         QTest::mouseClick(Panel().CancelButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         QVERIFY(!Panel().ProgressBar()->isVisibleTo(forms::Form2));
-        // Unless the build won the race, the state says the index is partial.
-        QVERIFY(Panel().StateLabel()->text().isEmpty() ||
+        // Unless the build won the race, the state says the index is partial, and the build
+        // can be resumed without opening the library again.
+        const bool stopped = !Panel().StateLabel()->text().isEmpty();
+        QVERIFY(!stopped ||
                 Panel().StateLabel()->text().startsWith(QStringLiteral("Индексирование")));
+        QCOMPARE(Panel().ResumeButton()->isVisibleTo(forms::Form2), stopped);
+        if (stopped) {
+            QTest::mouseClick(Panel().ResumeButton(), Qt::LeftButton);
+            QVERIFY(Panel().Indexing());
+            QVERIFY(!Panel().ResumeButton()->isVisibleTo(forms::Form2));
+            QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+            QVERIFY2(Panel().StateLabel()->text().isEmpty(),
+                     qPrintable(Panel().StateLabel()->text()));
+            QVERIFY(!Panel().ResumeButton()->isVisibleTo(forms::Form2));
+        }
+        QCOMPARE(Results(QStringLiteral("w3999")).count(), 1);
     }
 
     // The documents are parsed in the builder's process: the window's memory stays where it
