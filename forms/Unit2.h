@@ -12,7 +12,9 @@
 
 class QAction;
 class QFrame;
+class QKeySequence;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QSplitter;
@@ -138,6 +140,8 @@ private:
     void BuildStatusBar();
     void BuildReadingAids();
     void BuildSearch();
+    void AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const QString& name,
+                          QWidget* page);
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     // Scrolls the shown document to the anchor a refused navigation named; tells the reader

@@ -173,6 +173,11 @@ private slots:
         QTest::keyClick(&Form(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar.isVisible());
         QVERIFY(bar.Field()->hasFocus());
+        // A thin strip under the document, which keeps the rest of the pane.
+        QTRY_VERIFY(bar.y() > Form().WebBrowser1->y());
+        QVERIFY2(bar.height() <= bar.Field()->sizeHint().height() + 8,
+                 qPrintable(QString::number(bar.height())));
+        QVERIFY(Form().WebBrowser1->height() >= Form().Panel2->height() - bar.height() - 16);
 
         // Case does not matter; Enter, F3 and their Shift forms step forward and back.
         QCOMPARE(Count([&] { Type(bar.Field(), QStringLiteral("бЕтОн")); }),

@@ -6,6 +6,7 @@
 #include "fixtures/Databases.h"
 #include "forms/SearchPanel.h"
 #include "forms/SearchResultDelegate.h"
+#include "forms/TitleFilter.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "search/SearchLibrary.h"
@@ -94,6 +95,18 @@ private slots:
         QCOMPARE(tabs->tabText(0), QStringLiteral("Содержание"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Поиск"));
         QVERIFY(tabs->widget(0)->isAncestorOf(forms::Form2->TreeView1));
+        // Keys reach the search field and the title filter from anywhere, named in tooltips.
+        forms::Form2->show();
+        forms::Form2->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(forms::Form2));
+        QTest::keyClick(forms::Form2, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QTRY_VERIFY(Panel().SearchEdit->hasFocus());
+        QVERIFY(Panel().SearchEdit->toolTip().contains(QStringLiteral("Ctrl+Shift+F")));
+        QTest::keyClick(forms::Form2, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTRY_VERIFY(forms::Form2->TitleFilter1->hasFocus());
+        QVERIFY(forms::Form2->TitleFilter1->toolTip().contains(QStringLiteral("Ctrl+Shift+L")));
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         QVERIFY(!Panel().ProgressBar()->isVisible());
         QVERIFY(!Panel().CancelButton()->isVisible());
