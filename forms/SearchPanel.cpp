@@ -30,6 +30,27 @@ constexpr int kResultLimit = 50;
 constexpr int IdRole = Qt::UserRole + 11;
 constexpr int MatchesRole = Qt::UserRole + 12;
 
+// A line of plain text above the results, hidden until there is something to say.
+QLabel* MakeMessageLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->hide();
+    return label;
+}
+
+// A button of the status bar's height.
+QToolButton* MakeStatusButton(QWidget* parent, const char* name, const QString& text,
+                              const QString& toolTip) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setFixedHeight(17);
+    return button;
+}
+
 } // namespace
 
 SearchPanel::SearchPanel(QWidget* parent)
@@ -45,18 +66,9 @@ SearchPanel::SearchPanel(QWidget* parent)
     SearchEdit->setClearButtonEnabled(true);
     column->addWidget(SearchEdit);
 
-    summaryLabel_ = new QLabel(this);
-    summaryLabel_->setObjectName(QStringLiteral("SearchSummary"));
-    summaryLabel_->setTextFormat(Qt::PlainText);
-    summaryLabel_->setWordWrap(true);
-    summaryLabel_->hide();
+    summaryLabel_ = MakeMessageLabel(this, "SearchSummary");
     column->addWidget(summaryLabel_);
-
-    failureLabel_ = new QLabel(this);
-    failureLabel_->setObjectName(QStringLiteral("SearchFailure"));
-    failureLabel_->setTextFormat(Qt::PlainText);
-    failureLabel_->setWordWrap(true);
-    failureLabel_->hide();
+    failureLabel_ = MakeMessageLabel(this, "SearchFailure");
     column->addWidget(failureLabel_);
 
     ResultList = new QListWidget(this);
@@ -108,11 +120,8 @@ void SearchPanel::BuildProgressArea() {
     progressBar_->setObjectName(QStringLiteral("SearchProgressBar"));
     progressBar_->setFixedSize(120, 15);
     progressBar_->setTextVisible(false);
-    cancelButton_ = new QToolButton(progressArea_);
-    cancelButton_->setObjectName(QStringLiteral("SearchCancel"));
-    cancelButton_->setText(QStringLiteral("Отмена"));
-    cancelButton_->setToolTip(QStringLiteral("Остановить построение индекса"));
-    cancelButton_->setFixedHeight(17);
+    cancelButton_ = MakeStatusButton(progressArea_, "SearchCancel", QStringLiteral("Отмена"),
+                                     QStringLiteral("Остановить построение индекса"));
     connect(cancelButton_, &QToolButton::clicked, this, [this] {
         Guarded([this] {
             if (builder_) {
@@ -120,11 +129,9 @@ void SearchPanel::BuildProgressArea() {
             }
         });
     });
-    resumeButton_ = new QToolButton(progressArea_);
-    resumeButton_->setObjectName(QStringLiteral("SearchResume"));
-    resumeButton_->setText(QStringLiteral("Продолжить индексирование"));
-    resumeButton_->setToolTip(QStringLiteral("Проиндексировать остальные документы"));
-    resumeButton_->setFixedHeight(17);
+    resumeButton_ =
+        MakeStatusButton(progressArea_, "SearchResume", QStringLiteral("Продолжить индексирование"),
+                         QStringLiteral("Проиндексировать остальные документы"));
     connect(resumeButton_, &QToolButton::clicked, this, [this] {
         Guarded([this] {
             if (place_ && !Indexing()) {

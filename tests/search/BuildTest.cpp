@@ -277,6 +277,16 @@ protected:
     QCoreApplication application_{argc_, argv_};
     fixtures::TempDir folder_;
     const QString program_ = QStringLiteral(ORVELLE_EXPORT);
+    // A builder on a library of 3,000 documents, some way into its work.
+    std::unique_ptr<search::IndexProcess> StartWideBuild(Run& run) {
+        const std::string library = folder_.File("library.kvd");
+        BuildWideLibrary(library, 3000);
+        auto builder =
+            std::make_unique<search::IndexProcess>(program_, library, Q(folder_.File("index")));
+        Start(*builder, run);
+        EXPECT_TRUE(SpinUntil([&] { return run.progress > 100 || run.outcome; }));
+        return builder;
+    }
 };
 
 TEST_F(BuilderProcess, DocumentOverTheTimeLimitIsSkippedAndNamed) {
@@ -306,12 +316,8 @@ TEST_F(BuilderProcess, DocumentOverTheTimeLimitIsSkippedAndNamed) {
 }
 
 TEST_F(BuilderProcess, KilledBuilderStartsAgainAndFinishes) {
-    const std::string library = folder_.File("library.kvd");
-    BuildWideLibrary(library, 3000);
-    search::IndexProcess builder(program_, library, Q(folder_.File("index")));
     Run run;
-    Start(builder, run);
-    ASSERT_TRUE(SpinUntil([&] { return run.progress > 100 || run.outcome; }));
+    const auto builder = StartWideBuild(run);
     const pid_t pid = BuilderPid();
     ASSERT_GT(pid, 0);
     kill(pid, SIGKILL);
@@ -325,19 +331,15 @@ TEST_F(BuilderProcess, KilledBuilderStartsAgainAndFinishes) {
 }
 
 TEST_F(BuilderProcess, CancelEndsTheBuilderWithinASecond) {
-    const std::string library = folder_.File("library.kvd");
-    BuildWideLibrary(library, 3000);
-    search::IndexProcess builder(program_, library, Q(folder_.File("index")));
     Run run;
-    Start(builder, run);
-    ASSERT_TRUE(SpinUntil([&] { return run.progress > 100 || run.outcome; }));
+    const auto builder = StartWideBuild(run);
     const pid_t pid = BuilderPid();
     QElapsedTimer cancelled;
     cancelled.start();
-    builder.Cancel();
+    builder->Cancel();
     ASSERT_TRUE(SpinUntil([&] { return run.outcome.has_value(); }));
     EXPECT_LT(cancelled.elapsed(), 1000);
-    EXPECT_FALSE(builder.Running());
+    EXPECT_FALSE(builder->Running());
     EXPECT_NE(kill(pid, 0), 0); // gone
     EXPECT_FALSE(search::Searcher(Q(folder_.File("index"))).Complete());
 }
