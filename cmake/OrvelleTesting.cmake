@@ -37,15 +37,24 @@ else()
 endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), a private runtime directory so Qt stays quiet, and a private cache (where
+# root in CI), a private runtime directory so Qt stays quiet, a private cache (where
 # libraries are copied before they are opened and search indexes are kept) so tests leave the
-# user's cache alone.
+# user's cache alone, and the index builder of this build.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
     "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
     "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
+if(ORVELLE_WITH_QT)
+    # The search index's builder, a process of its own that the window and the tools start.
+    if(WIN32)
+        list(APPEND ORVELLE_TEST_ENVIRONMENT "ORVELLE_INDEXER=${CMAKE_BINARY_DIR}/bin/orvelle-export.exe")
+    else()
+        list(APPEND ORVELLE_TEST_ENVIRONMENT
+            "ORVELLE_INDEXER=${CMAKE_BINARY_DIR}/tools/export/orvelle-export")
+    endif()
+endif()
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/test-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 

@@ -39,6 +39,8 @@ QAction* MakeAction(QWidget* owner, const QList<QKeySequence>& keys, Qt::Shortcu
 FindBar::FindBar(viewer::BrowserView* browser, QWidget* parent)
     : QWidget(parent), browser_(browser) {
     setObjectName(QStringLiteral("FindBar"));
+    // A strip as tall as its field: the document keeps the rest of the pane.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(2, 1, 2, 1);
     row->setSpacing(2);

@@ -2,8 +2,8 @@
 
 #include "ErrorDisplay.h"
 #include "SearchResultDelegate.h"
-#include "search/BackgroundBuilder.h"
 #include "search/IndexLocation.h"
+#include "search/IndexProcess.h"
 #include "search/Searcher.h"
 
 #include <QHBoxLayout>
@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -22,27 +24,31 @@ namespace orvelle::forms {
 namespace {
 
 constexpr int kTypingPauseMs = 250;
+// While the index is built, the results are asked again at most this often as it grows.
+constexpr int kLiveRefreshMs = 1000;
 constexpr int kResultLimit = 50;
 constexpr int IdRole = Qt::UserRole + 11;
 constexpr int MatchesRole = Qt::UserRole + 12;
 
-// Name, folders and snippet as rich text: the name and folders escaped, the snippet escaped
-// already with only its highlight marks left as markup.
-QString ResultHtml(const search::SearchHit& hit) {
-    QString snippet = hit.snippet;
-    snippet
-        .replace(QStringLiteral("<mark>"),
-                 QStringLiteral("<span style=\"background-color:#ffe873\">"))
-        .replace(QStringLiteral("</mark>"), QStringLiteral("</span>"));
-    QString html = QStringLiteral("<b>%1</b>").arg(hit.name.toHtmlEscaped());
-    if (!hit.path.isEmpty()) {
-        html += QStringLiteral("<br><span style=\"color:#707070\">%1</span>")
-                    .arg(hit.path.toHtmlEscaped());
-    }
-    if (!snippet.isEmpty()) {
-        html += QStringLiteral("<br>") + snippet;
-    }
-    return html;
+// A line of plain text above the results, hidden until there is something to say.
+QLabel* MakeMessageLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->hide();
+    return label;
+}
+
+// A button of the status bar's height.
+QToolButton* MakeStatusButton(QWidget* parent, const char* name, const QString& text,
+                              const QString& toolTip) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setFixedHeight(17);
+    return button;
 }
 
 } // namespace
@@ -60,11 +66,9 @@ SearchPanel::SearchPanel(QWidget* parent)
     SearchEdit->setClearButtonEnabled(true);
     column->addWidget(SearchEdit);
 
-    failureLabel_ = new QLabel(this);
-    failureLabel_->setObjectName(QStringLiteral("SearchFailure"));
-    failureLabel_->setTextFormat(Qt::PlainText);
-    failureLabel_->setWordWrap(true);
-    failureLabel_->hide();
+    summaryLabel_ = MakeMessageLabel(this, "SearchSummary");
+    column->addWidget(summaryLabel_);
+    failureLabel_ = MakeMessageLabel(this, "SearchFailure");
     column->addWidget(failureLabel_);
 
     ResultList = new QListWidget(this);
@@ -83,6 +87,10 @@ SearchPanel::SearchPanel(QWidget* parent)
     // Every handler runs guarded, as the window's own do.
     connect(typingPause_, &QTimer::timeout, this, [this] { Guarded([this] { SearchNow(); }); });
     connect(SearchEdit, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    liveRefresh_ = new QTimer(this);
+    liveRefresh_->setSingleShot(true);
+    liveRefresh_->setInterval(kLiveRefreshMs);
+    connect(liveRefresh_, &QTimer::timeout, this, [this] { Guarded([this] { SearchNow(); }); });
     connect(SearchEdit, &QLineEdit::returnPressed, this, [this] {
         Guarded([this] {
             typingPause_->stop();
@@ -112,11 +120,8 @@ void SearchPanel::BuildProgressArea() {
     progressBar_->setObjectName(QStringLiteral("SearchProgressBar"));
     progressBar_->setFixedSize(120, 15);
     progressBar_->setTextVisible(false);
-    cancelButton_ = new QToolButton(progressArea_);
-    cancelButton_->setObjectName(QStringLiteral("SearchCancel"));
-    cancelButton_->setText(QStringLiteral("Отмена"));
-    cancelButton_->setToolTip(QStringLiteral("Остановить построение индекса"));
-    cancelButton_->setFixedHeight(17);
+    cancelButton_ = MakeStatusButton(progressArea_, "SearchCancel", QStringLiteral("Отмена"),
+                                     QStringLiteral("Остановить построение индекса"));
     connect(cancelButton_, &QToolButton::clicked, this, [this] {
         Guarded([this] {
             if (builder_) {
@@ -124,11 +129,23 @@ void SearchPanel::BuildProgressArea() {
             }
         });
     });
+    resumeButton_ =
+        MakeStatusButton(progressArea_, "SearchResume", QStringLiteral("Продолжить индексирование"),
+                         QStringLiteral("Проиндексировать остальные документы"));
+    connect(resumeButton_, &QToolButton::clicked, this, [this] {
+        Guarded([this] {
+            if (place_ && !Indexing()) {
+                StartBuild(false); // goes on from what the stopped build wrote
+            }
+        });
+    });
     row->addWidget(stateLabel_);
     row->addWidget(progressBar_);
     row->addWidget(cancelButton_);
+    row->addWidget(resumeButton_);
     progressBar_->hide();
     cancelButton_->hide();
+    resumeButton_->hide();
     stateLabel_->hide();
 }
 
@@ -144,22 +161,39 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
         ShowState(QStringLiteral("Поиск недоступен: ") + place_->problem);
         return;
     }
+    databaseName_ = databaseName;
+    rebuilt_ = false;
     searcher_ = std::make_unique<search::Searcher>(place_->folder);
-    builder_ = std::make_unique<search::BackgroundBuilder>(databaseName, place_->folder);
-    connect(builder_.get(), &search::BackgroundBuilder::Progress, this,
-            [this](int done, int total) { Guarded([&] { OnProgress(done, total); }); });
-    connect(builder_.get(), &search::BackgroundBuilder::Finished, this,
-            [this](const search::BuildOutcome& outcome) { Guarded([&] { OnFinished(outcome); }); });
-    connect(builder_.get(), &search::BackgroundBuilder::Failed, this,
-            [this](const QString& message) { Guarded([&] { OnFailed(message); }); });
-    ShowState(QStringLiteral("Индексирование…"));
-    progressBar_->setRange(0, 0);
-    progressBar_->show();
-    cancelButton_->show();
-    builder_->Start();
+    StartBuild(false);
     if (!SearchEdit->text().trimmed().isEmpty()) {
         SearchNow();
     }
+}
+
+void SearchPanel::StartBuild(bool rebuild) {
+    builder_ = std::make_unique<search::IndexProcess>(search::DefaultBuilderProgram(),
+                                                      databaseName_, place_->folder);
+    connect(builder_.get(), &search::IndexProcess::Progress, this,
+            [this](int done, int total) { Guarded([&] { OnProgress(done, total); }); });
+    connect(builder_.get(), &search::IndexProcess::Committed, this, [this] {
+        if (!SearchEdit->text().trimmed().isEmpty() && !liveRefresh_->isActive()) {
+            liveRefresh_->start(); // the results grow with the index
+        }
+    });
+    connect(builder_.get(), &search::IndexProcess::Finished, this,
+            [this](const search::BuildOutcome& outcome) { Guarded([&] { OnFinished(outcome); }); });
+    connect(builder_.get(), &search::IndexProcess::Failed, this,
+            [this](const QString& message, bool libraryUnreadable) {
+                Guarded([&] { OnFailed(message, libraryUnreadable); });
+            });
+    builder_->SetRebuild(rebuild);
+    ShowState(rebuild ? QStringLiteral("Индекс повреждён, строится заново…")
+                      : QStringLiteral("Индексирование…"));
+    progressBar_->setRange(0, 0);
+    progressBar_->show();
+    cancelButton_->show();
+    resumeButton_->hide();
+    builder_->Start();
 }
 
 void SearchPanel::CloseLibrary() {
@@ -168,8 +202,11 @@ void SearchPanel::CloseLibrary() {
     place_.reset();
     ResultList->clear();
     failureLabel_->hide();
+    summaryLabel_->hide();
+    liveRefresh_->stop();
     progressBar_->hide();
     cancelButton_->hide();
+    resumeButton_->hide();
     ShowState(QString());
 }
 
@@ -185,7 +222,7 @@ void SearchPanel::Retire() {
         builder_.reset();
         return;
     }
-    search::BackgroundBuilder* builder = builder_.get();
+    search::IndexProcess* builder = builder_.get();
     const auto drop = [this, builder] {
         // Later, not inside the builder's own signal.
         QMetaObject::invokeMethod(
@@ -196,8 +233,8 @@ void SearchPanel::Retire() {
             },
             Qt::QueuedConnection);
     };
-    connect(builder, &search::BackgroundBuilder::Finished, this, drop);
-    connect(builder, &search::BackgroundBuilder::Failed, this, drop);
+    connect(builder, &search::IndexProcess::Finished, this, drop);
+    connect(builder, &search::IndexProcess::Failed, this, drop);
     retiring_.push_back({std::move(builder_), place_});
 }
 
@@ -206,8 +243,13 @@ bool SearchPanel::Indexing() const {
 }
 
 void SearchPanel::SearchNow() {
+    liveRefresh_->stop();
+    const QListWidgetItem* chosen = ResultList->currentItem();
+    const std::int32_t chosenId = chosen ? chosen->data(IdRole).toInt() : 0;
+    const int scrolled = ResultList->verticalScrollBar()->value();
     ResultList->clear();
     failureLabel_->hide();
+    summaryLabel_->hide();
     const QString query = SearchEdit->text();
     if (!searcher_ || query.trimmed().isEmpty()) {
         return;
@@ -216,25 +258,89 @@ void SearchPanel::SearchNow() {
     try {
         hits = searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
     } catch (const search::SearchError& error) {
+        if (error.Damaged() && !Indexing() && !rebuilt_) {
+            rebuilt_ = true;  // once per library: an index that stays damaged is reported
+            StartBuild(true); // the results come when it is built
+            return;
+        }
         // Said where the results would be, so a failure never reads as "nothing found".
         failureLabel_->setText(QStringLiteral("Поиск не выполнен: ") +
                                QString::fromStdString(error.what()));
         failureLabel_->show();
         return;
     }
+    ShowHits(hits);
+    summaryLabel_->setText(Summary(query.trimmed()));
+    summaryLabel_->show();
+    // A refresh while the index grows keeps the reader's place.
+    for (int row = 0; row < ResultList->count() && chosenId != 0; ++row) {
+        if (ResultList->item(row)->data(IdRole).toInt() == chosenId) {
+            ResultList->setCurrentRow(row);
+            ResultList->verticalScrollBar()->setValue(scrolled);
+        }
+    }
+}
+
+void SearchPanel::ShowHits(const std::vector<search::SearchHit>& hits) {
     for (const search::SearchHit& hit : hits) {
         auto* item = new QListWidgetItem(ResultList);
-        item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));
+        item->setData(SearchResultDelegate::NameRole, hit.name);
+        item->setData(SearchResultDelegate::PathRole, hit.path);
+        item->setData(SearchResultDelegate::SnippetRole, hit.snippet);
         item->setData(IdRole, hit.id);
         item->setData(MatchesRole, hit.matches);
         // Library text, shown as plain text even where a tooltip would read markup.
         item->setToolTip(Qt::convertFromPlainText(
             hit.path.isEmpty() ? hit.name : hit.path + QStringLiteral(" / ") + hit.name,
             Qt::WhiteSpaceNoWrap));
+        // What a screen reader says: the name, then where it is and the words around the match.
+        item->setData(Qt::AccessibleTextRole, hit.name);
+        const QString snippet = QTextDocumentFragment::fromHtml(hit.snippet).toPlainText();
+        item->setData(Qt::AccessibleDescriptionRole,
+                      hit.path.isEmpty() ? snippet : hit.path + QStringLiteral(". ") + snippet);
     }
     if (ResultList->count() > 0) {
         ResultList->setCurrentRow(0);
     }
+}
+
+QString SearchPanel::Summary(const QString& query) {
+    const search::SearchSummary& last = searcher_->LastSearch();
+    if (!last.understood) {
+        return QStringLiteral("Запрос не понят: напишите слова или шифр; фраза пишется в "
+                              "кавычках, а «*» в конце слова находит слова с этим началом "
+                              "(смет* — смета, сметный…)");
+    }
+    const QString found =
+        last.exact ? QString::number(last.matches) : QStringLiteral("более %1").arg(last.matches);
+    const bool complete = searcher_->Complete();
+    if (Indexing() || !complete) {
+        const int indexed = searcher_->DocumentCount();
+        const QString going = Indexing() ? QStringLiteral("индексирование продолжается")
+                                         : QStringLiteral("индексирование остановлено");
+        if (indexed == 0) {
+            return QStringLiteral("Индексирование…: документы ещё не проиндексированы");
+        }
+        if (last.matches == 0) {
+            return QStringLiteral("Ничего не найдено по запросу «%1» в %2 проиндексированных "
+                                  "документах; %3")
+                .arg(query)
+                .arg(indexed)
+                .arg(going);
+        }
+        return QStringLiteral("Найдено в %1 из %2 проиндексированных документов; %3")
+            .arg(found)
+            .arg(indexed)
+            .arg(going);
+    }
+    if (last.matches == 0) {
+        return QStringLiteral("Ничего не найдено по запросу «%1»").arg(query);
+    }
+    QString text = QStringLiteral("Найдено документов: %1").arg(found);
+    if (last.matches > kResultLimit) {
+        text += QStringLiteral(", показаны первые %1").arg(kResultLimit);
+    }
+    return text;
 }
 
 void SearchPanel::Choose(QListWidgetItem* item) {
@@ -256,9 +362,15 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     QString state;
     if (!outcome.complete) {
         state = QStringLiteral("Индексирование остановлено: поиск по части документов");
+        resumeButton_->show();
     }
     if (outcome.unreadable > 0) {
         state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
+    }
+    if (!outcome.setAside.isEmpty()) {
+        state = state.isEmpty()
+                    ? QStringLiteral("Индекс был повреждён и построен заново")
+                    : state + QStringLiteral("; индекс был повреждён и построен заново");
     }
     if (!place_->problem.isEmpty()) {
         state = state.isEmpty() ? place_->problem : state + QStringLiteral("; ") + place_->problem;
@@ -270,7 +382,7 @@ void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     Q_EMIT IndexingEnded();
 }
 
-void SearchPanel::OnFailed(const QString& message) {
+void SearchPanel::OnFailed(const QString& message, bool) {
     progressBar_->hide();
     cancelButton_->hide();
     ShowState(QStringLiteral("Индекс не построен: ") + message);

@@ -18,9 +18,10 @@ class QTimer;
 class QToolButton;
 
 namespace orvelle::search {
-class BackgroundBuilder;
+class IndexProcess;
 class Searcher;
 struct BuildOutcome;
+struct SearchHit;
 struct IndexPlace;
 } // namespace orvelle::search
 
@@ -43,7 +44,10 @@ public:
     QWidget* ProgressArea() const { return progressArea_; }
     QProgressBar* ProgressBar() const { return progressBar_; }
     QToolButton* CancelButton() const { return cancelButton_; }
+    // Shown after a cancelled build: builds the rest.
+    QToolButton* ResumeButton() const { return resumeButton_; }
     QLabel* StateLabel() const { return stateLabel_; }
+    QLabel* SummaryLabel() const { return summaryLabel_; }
 
     // Where indexes are kept; the user's cache folder unless set otherwise.
     void SetIndexRoot(const QString& root);
@@ -53,7 +57,8 @@ public:
     void CloseLibrary();
     bool Indexing() const;
 
-    // Runs the query in the field now (typing runs it after a short pause).
+    // Runs the query in the field now (typing runs it after a short pause) and says what it
+    // found above the results.
     void SearchNow();
 
 Q_SIGNALS:
@@ -64,29 +69,40 @@ Q_SIGNALS:
 
 private:
     void BuildProgressArea();
+    // Builds the open library's index (`rebuild`: anew, the present one set aside).
+    void StartBuild(bool rebuild);
     void OnProgress(int done, int total);
     void OnFinished(const search::BuildOutcome& outcome);
-    void OnFailed(const QString& message);
+    void OnFailed(const QString& message, bool libraryUnreadable);
     void ShowState(const QString& text);
+    void ShowHits(const std::vector<search::SearchHit>& hits);
+    // What the last search found, in words: how many, in how much of the library, or why the
+    // query was not understood.
+    QString Summary(const QString& query);
     void Choose(QListWidgetItem* item);
     void Retire();
 
     // A stopped build still ending, with the folder it writes to.
     struct Retiring {
-        std::unique_ptr<search::BackgroundBuilder> builder;
+        std::unique_ptr<search::IndexProcess> builder;
         std::shared_ptr<search::IndexPlace> place;
     };
 
     QString indexRoot_;
+    std::string databaseName_;
     std::shared_ptr<search::IndexPlace> place_;
     std::unique_ptr<search::Searcher> searcher_;
-    std::unique_ptr<search::BackgroundBuilder> builder_;
+    std::unique_ptr<search::IndexProcess> builder_;
+    bool rebuilt_ = false;           // the open library's index was found damaged and built anew
     std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
+    QTimer* liveRefresh_ = nullptr;  // a search again after the growing index was committed
+    QLabel* summaryLabel_ = nullptr; // what the last search found
     QLabel* failureLabel_ = nullptr; // why the last search failed; hidden otherwise
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QToolButton* cancelButton_ = nullptr;
+    QToolButton* resumeButton_ = nullptr;
     QLabel* stateLabel_ = nullptr;
 };
 

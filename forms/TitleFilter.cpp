@@ -2,7 +2,9 @@
 
 #include "search/TextFolding.h"
 
+#include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScopedValueRollback>
 #include <QTreeWidget>
 
@@ -27,6 +29,41 @@ TitleFilter::TitleFilter(QTreeWidget* tree, QWidget* parent) : QLineEdit(parent)
     connect(model, &QAbstractItemModel::rowsMoved, this, stale);
     connect(model, &QAbstractItemModel::dataChanged, this, stale);
     connect(model, &QAbstractItemModel::modelReset, this, &TitleFilter::Forget);
+
+    // Said where the entries would be, so an empty tree never reads as an empty library.
+    nothingFound_ = new QLabel(tree->viewport());
+    nothingFound_->setObjectName(QStringLiteral("TitleFilterNothingFound"));
+    nothingFound_->setTextFormat(Qt::PlainText);
+    nothingFound_->setWordWrap(true);
+    nothingFound_->setMargin(6);
+    nothingFound_->hide();
+    tree->viewport()->installEventFilter(this);
+}
+
+bool TitleFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && tree_ && watched == tree_->viewport()) {
+        PlaceNothingFound();
+    }
+    return QLineEdit::eventFilter(watched, event);
+}
+
+void TitleFilter::PlaceNothingFound() {
+    if (!nothingFound_ || !tree_) {
+        return;
+    }
+    const int width = tree_->viewport()->width();
+    nothingFound_->setGeometry(0, 0, width, nothingFound_->heightForWidth(width));
+}
+
+void TitleFilter::SayNothingFound(const QString& text) {
+    if (!nothingFound_) {
+        return;
+    }
+    nothingFound_->setVisible(!text.isEmpty());
+    if (!text.isEmpty()) {
+        nothingFound_->setText(QStringLiteral("Ничего не найдено по названию «%1»").arg(text));
+        PlaceNothingFound();
+    }
 }
 
 QString TitleFilter::Fold(const QString& text) {
@@ -115,6 +152,7 @@ void TitleFilter::Apply(const QString& text) {
         return;
     }
     if (text.isEmpty() && !keep_) {
+        SayNothingFound(QString());
         Restore();
         return;
     }
@@ -144,6 +182,7 @@ void TitleFilter::Apply(const QString& text) {
     }
     openToMatches_ = matches <= kOpenLimit;
     Show(topLevel_, QModelIndex());
+    SayNothingFound(matches == 0 ? text : QString());
 }
 
 void TitleFilter::SetEntryFilter(std::function<bool(const QTreeWidgetItem*)> keep) {
@@ -254,6 +293,7 @@ void TitleFilter::Restore() {
 }
 
 void TitleFilter::Forget() {
+    SayNothingFound(QString());
     nodes_.clear();
     openedByFilter_.clear();
     filtering_ = false;

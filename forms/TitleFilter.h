@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -22,7 +23,8 @@ namespace orvelle::forms {
 // On a large register only what can be seen is touched on each keystroke: the top level and
 // the open folders; a folder opened while filtering is filtered as it opens.
 //
-// Filtering only hides and opens items; it never selects, clicks or renders anything.
+// Filtering only hides and opens items; it never selects, clicks or renders anything. When no
+// name matches, a line over the tree says so.
 class TitleFilter : public QLineEdit {
     Q_OBJECT
 
@@ -43,6 +45,7 @@ public:
     static constexpr std::size_t kOpenLimit = 300;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -63,6 +66,9 @@ private:
     void Opened(QTreeWidgetItem* item);
     void Forget();
     void Restore();
+    // The "nothing found" line over the tree for `text`; hidden for an empty one.
+    void SayNothingFound(const QString& text);
+    void PlaceNothingFound();
 
     QPointer<QTreeWidget> tree_;
     std::vector<Node> nodes_; // the tree depth first; empty when it has to be rebuilt
@@ -77,6 +83,7 @@ private:
     bool filtering_ = false;
     bool showing_ = false;
     std::vector<QPersistentModelIndex> openedByFilter_;
+    QPointer<QLabel> nothingFound_; // over the tree's viewport, gone with it
 };
 
 } // namespace orvelle::forms

@@ -14,7 +14,9 @@
 
 class QAction;
 class QFrame;
+class QKeySequence;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QSplitter;
@@ -157,6 +159,8 @@ private:
     void BuildReadingAids();
     void BuildSearch();
     void BuildComparison();
+    void AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const QString& name,
+                          QWidget* page);
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     // Scrolls the shown document to the anchor a refused navigation named; tells the reader

@@ -18,6 +18,7 @@ namespace orvelle::forms {
 void TForm2::BuildReadingAids() {
     FindBar1 = new FindBar(WebBrowser1, Panel2); // under the document
     Panel2->layout()->addWidget(FindBar1);
+    static_cast<QBoxLayout*>(Panel2->layout())->setStretchFactor(WebBrowser1, 1);
 
     TitleFilter1 = new TitleFilter(TreeView1, Panel1); // above the tree
     static_cast<QBoxLayout*>(Panel1->layout())->insertWidget(0, TitleFilter1);

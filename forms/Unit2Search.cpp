@@ -5,11 +5,15 @@
 #include "ErrorDisplay.h"
 #include "RegisterTreeItem.h"
 #include "SearchPanel.h"
+#include "TitleFilter.h"
 #include "viewer/BrowserView.h"
 #include "viewer/DocumentRender.h"
 
+#include <QAction>
 #include <QBoxLayout>
+#include <QKeySequence>
 #include <QLayout>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -42,6 +46,30 @@ void TForm2::BuildSearch() {
             [this](std::int32_t id, const QStringList& matches) {
                 Guarded([&] { OpenSearchHit(id, matches); });
             });
+    AddFieldShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), SearchPanel1->SearchEdit,
+                     QStringLiteral("Поиск по тексту документов"), SearchPanel1);
+    if (TitleFilter1) {
+        AddFieldShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), TitleFilter1,
+                         QStringLiteral("Фильтр по названию"), contents);
+    }
+}
+
+// A key anywhere in the window that shows `page` and puts the reader in `field`, named with
+// its key in the field's tooltip.
+void TForm2::AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const QString& name,
+                              QWidget* page) {
+    auto* action = new QAction(name, this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    field->setToolTip(Qt::convertFromPlainText(
+        name + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QStringLiteral(")"),
+        Qt::WhiteSpaceNoWrap));
+    connect(action, &QAction::triggered, this, [this, field, page] {
+        PageControl1->setCurrentWidget(page);
+        field->setFocus(Qt::ShortcutFocusReason);
+        field->selectAll();
+    });
 }
 
 void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {

@@ -98,6 +98,40 @@ QString FromAnsi(std::string_view bytes) {
     return text;
 }
 
+std::string AnsiToUtf8(std::string_view bytes) {
+    // Each byte's character as the codec reads it, in UTF-8, made once.
+    struct Table {
+        char utf8[256][4]; // 1 to 3 bytes, then NULs
+        unsigned char length[256];
+    };
+    static const Table table = [] {
+        Table made{};
+        for (int byte = 0; byte < 256; ++byte) {
+            const char c = static_cast<char>(byte);
+            const QByteArray utf8 = FromAnsi(std::string_view(&c, 1)).toUtf8();
+            made.length[byte] = static_cast<unsigned char>(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), made.utf8[byte]);
+        }
+        return made;
+    }();
+    std::string text;
+    text.resize(bytes.size() * 3);
+    char* out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            *out++ = c;
+        } else {
+            const unsigned length = table.length[byte];
+            for (unsigned i = 0; i < length; ++i) {
+                *out++ = table.utf8[byte][i];
+            }
+        }
+    }
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
+}
+
 std::string ToAnsi(QStringView text) {
     // The codec marks what it cannot encode with a byte of its own choosing, which could be
     // taken for text: such characters get '?' instead.

@@ -22,6 +22,10 @@ namespace orvelle::platform {
 QString FromAnsi(std::string_view bytes);
 std::string ToAnsi(QStringView text);
 
+// The same reading as FromAnsi, straight to UTF-8 and a byte at a time (for long texts where a
+// QString on the way would cost more than the conversion).
+std::string AnsiToUtf8(std::string_view bytes);
+
 // The index in text of the first character ToAnsi would turn into '?', or -1 when every
 // character has a byte of its own.
 qsizetype FirstUnencodable(QStringView text);

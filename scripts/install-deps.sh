@@ -11,7 +11,7 @@ packages=(
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
     xvfb openbox x11-utils wmctrl xdotool
-    libxapian-dev libgumbo-dev xapian-omega libdtl-dev
+    libxapian-dev xapian-omega libdtl-dev
 )
 options=()
 if [ $# -gt 0 ]; then

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orvelle::search {
@@ -51,7 +52,13 @@ std::string OneLine(QString text) {
     return text.replace(QChar('\n'), QChar(' ')).replace(QChar('\r'), QChar(' ')).toStdString();
 }
 
-void AddCodeTerms(Xapian::Document& document, const QString& text) {
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
+void AddCodeTerms(Xapian::Document& document, std::string_view text) {
     for (const Code& code : FindCodes(text)) {
         document.add_term(CodeTerm(code.whole));
         document.add_term(CodeTerm(code.digits));
@@ -79,29 +86,33 @@ DocumentIndexer::DocumentIndexer() {
 
 Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::string& content,
                                        const std::string& fingerprint) {
-    const QString name = platform::FromAnsi(entry.name);
-    const QString foldedName = FoldYo(name);
-    // The text as a reader sees it gives the fingerprint a comparison of editions reads; the
-    // index itself holds it with «ё» folded.
+    // Straight to UTF-8, «ё» folded after the markup is read (character references too). The
+    // text as a reader sees it gives the fingerprint a comparison of editions reads; the index
+    // itself holds it with «ё» folded.
+    const std::string name = platform::AnsiToUtf8(entry.name);
+    std::string foldedName = name;
+    FoldYo(foldedName);
     HtmlText text = ExtractHtmlText(ReaderHtml(content));
     const std::uint64_t textFingerprint = store::ReaderTextFingerprint(text.body);
-    text.title = Folded(text.title);
-    text.headings = Folded(text.headings);
-    text.body = Folded(text.body);
+    FoldYo(text.title);
+    FoldYo(text.headings);
+    FoldYo(text.body);
 
     Xapian::Document document;
     generator_.set_document(document);
-    generator_.index_text(foldedName.toStdString(), kNameWeight);
+    generator_.index_text(foldedName, kNameWeight);
     generator_.increase_termpos();
     generator_.index_text(text.title, kNameWeight);
     generator_.increase_termpos();
     generator_.index_text(text.headings, kHeadingWeight);
     generator_.increase_termpos();
     generator_.index_text(text.body, kBodyWeight);
+    // The generator lets go of the document: it is written on another thread.
+    generator_.set_document(Xapian::Document());
 
     AddCodeTerms(document, foldedName);
-    AddCodeTerms(document, QString::fromStdString(text.title));
-    AddCodeTerms(document, QString::fromStdString(text.body));
+    AddCodeTerms(document, text.title);
+    AddCodeTerms(document, text.body);
 
     const std::string idTerm = kIdPrefix + std::to_string(entry.id);
     document.add_boolean_term(idTerm);

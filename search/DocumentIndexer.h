@@ -15,7 +15,8 @@ std::string Fingerprint(const SnapshotEntry& entry, const std::string& content);
 
 // Turns entries into index documents: the name and the document's title weigh most, headings
 // next, the body least; «ё» is folded to «е», words are stemmed as Russian, codes get terms of
-// their own. Keeps the body text for snippets.
+// their own. Keeps the body text for snippets. One per thread; the documents it makes may go
+// to another thread.
 class DocumentIndexer {
 public:
     DocumentIndexer();

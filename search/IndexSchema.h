@@ -31,6 +31,9 @@ inline constexpr const char* kMetaLibrary = "orvelle.library";
 inline constexpr const char* kMetaComplete = "orvelle.complete"; // "1" after a whole build
 // The library file's size and modification time when the last whole build began.
 inline constexpr const char* kMetaLibraryState = "orvelle.library-state";
+// A document left out for a limit, under this prefix and its register id: its fingerprint, the
+// reason's code and the entry's name, a tab between them. It is tried again when it changes.
+inline constexpr const char* kMetaSkippedPrefix = "orvelle.skipped.";
 
 // Term weights: a word in the entry's name or the document's title counts as much as five in
 // the body, one in a heading as three (plus its own place in the body).

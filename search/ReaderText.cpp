@@ -3,12 +3,15 @@
 #include "HtmlText.h"
 #include "platform/AnsiText.h"
 
+#include <algorithm>
+
 namespace orvelle::search {
 
 std::string ReaderHtml(std::string_view storedBytes) {
-    QString html = platform::FromAnsi(storedBytes);
-    html.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
-    return html.toStdString();
+    std::string html = platform::AnsiToUtf8(storedBytes);
+    std::replace(html.begin(), html.end(), '\r', ' ');
+    std::replace(html.begin(), html.end(), '\n', ' ');
+    return html;
 }
 
 std::string ReaderTextOf(std::string_view storedBytes) {

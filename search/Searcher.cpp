@@ -1,6 +1,7 @@
 #include "Searcher.h"
 
 #include "CodeTerms.h"
+#include "IndexHealth.h"
 #include "IndexSchema.h"
 #include "RussianStem.h"
 #include "TextFolding.h"
@@ -17,6 +18,8 @@ namespace orvelle::search {
 namespace {
 
 constexpr std::size_t kSnippetBytes = 360;
+// Matches are counted exactly up to this many; above it they are estimated.
+constexpr Xapian::doccount kCountedMatches = 2000;
 const char* const kMarkStart = "<mark>";
 const char* const kMarkEnd = "</mark>";
 
@@ -46,9 +49,10 @@ struct Searcher::Impl {
     std::string folder;
     std::optional<Xapian::Database> index;
     Xapian::Stem stemmer = RussianStemmer();
+    SearchSummary last;
 
-    // The index as it is now; false when there is none yet (none built, or one of another
-    // format that the next build replaces). Raises the index's other errors.
+    // The index as it is now; false when there is none yet. Raises SearchError when it is there
+    // but cannot be read.
     bool Refresh() {
         try {
             if (index) {
@@ -57,12 +61,13 @@ struct Searcher::Impl {
                 index.emplace(folder);
             }
             return true;
-        } catch (const Xapian::DatabaseOpeningError&) {
+        } catch (const Xapian::DatabaseNotFoundError&) {
             index.reset();
             return false;
-        } catch (const Xapian::Error&) {
-            index.reset();
-            throw;
+        } catch (const Xapian::Error& error) {
+            index.reset(); // perhaps built anew in its place: opened afresh next time
+            throw SearchError("the index cannot be read: " + error.get_description(),
+                              IsDamage(error));
         }
     }
 
@@ -73,7 +78,8 @@ struct Searcher::Impl {
         parser.set_default_op(Xapian::Query::OP_AND);
         parser.set_database(*index);
         parser.set_max_expansion(64, Xapian::Query::WILDCARD_LIMIT_MOST_FREQUENT);
-        unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE;
+        unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE |
+                         Xapian::QueryParser::FLAG_WILDCARD;
         if (partial) {
             flags |= Xapian::QueryParser::FLAG_PARTIAL;
         }
@@ -89,15 +95,15 @@ struct Searcher::Impl {
         // In lower case: the parser leaves capitalised words unstemmed, taking them for names.
         QString rest = FoldYo(typed).toLower();
         std::vector<Xapian::Query> parts;
-        for (const Code& code : FindCodes(rest)) {
+        for (const Code& code : FindCodes(rest.toStdString())) {
             // The code's own term, or its digit groups as a phrase: "01-01" still finds
             // "01-01-003-02".
             parts.push_back(Xapian::Query(Xapian::Query::OP_OR,
                                           Xapian::Query(Xapian::Query::OP_OR,
                                                         Xapian::Query(CodeTerm(code.whole)),
                                                         Xapian::Query(CodeTerm(code.digits))),
-                                          ParseWords('"' + code.text.toStdString() + '"', false)));
-            rest.replace(code.text, QStringLiteral(" "));
+                                          ParseWords('"' + code.text + '"', false)));
+            rest.replace(QString::fromStdString(code.text), QStringLiteral(" "));
         }
         const std::string words = rest.trimmed().toStdString();
         if (!words.empty()) {
@@ -121,6 +127,7 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
+    impl_->last = SearchSummary();
     if (options.limit <= 0) {
         return hits;
     }
@@ -134,13 +141,16 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
             }
             const Xapian::Query parsed = impl_->Build(query, options.partialLastWord);
             if (parsed.empty()) {
+                impl_->last.understood = query.trimmed().isEmpty();
                 return hits;
             }
             Xapian::Enquire enquire(*impl_->index);
             enquire.set_weighting_scheme(Xapian::BM25Weight());
             enquire.set_query(parsed);
             const Xapian::MSet found =
-                enquire.get_mset(0, static_cast<Xapian::doccount>(options.limit));
+                enquire.get_mset(0, static_cast<Xapian::doccount>(options.limit), kCountedMatches);
+            impl_->last.exact = found.get_matches_lower_bound() == found.get_matches_upper_bound();
+            impl_->last.matches = static_cast<int>(found.get_matches_lower_bound());
             hits.clear();
             for (auto it = found.begin(); it != found.end(); ++it) {
                 const std::string data = it.get_document().get_data();
@@ -168,19 +178,27 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
             return hits;
         } catch (const Xapian::DatabaseModifiedError& error) {
             if (attempt == kAttempts) {
-                throw SearchError("the index kept changing during the search: " +
-                                  error.get_description());
+                throw SearchError(
+                    "the index kept changing during the search: " + error.get_description(), false);
             }
         } catch (const Xapian::Error& error) {
-            throw SearchError("the index cannot be read: " + error.get_description());
+            impl_->index.reset();
+            throw SearchError("the index cannot be read: " + error.get_description(),
+                              IsDamage(error));
         }
     }
+}
+
+const SearchSummary& Searcher::LastSearch() const {
+    return impl_->last;
 }
 
 int Searcher::DocumentCount() {
     try {
         return impl_->Refresh() ? static_cast<int>(impl_->index->get_doccount()) : 0;
     } catch (const Xapian::Error&) {
+        return 0;
+    } catch (const SearchError&) {
         return 0;
     }
 }
@@ -189,6 +207,8 @@ bool Searcher::Complete() {
     try {
         return impl_->Refresh() && impl_->index->get_metadata(kMetaComplete) == "1";
     } catch (const Xapian::Error&) {
+        return false;
+    } catch (const SearchError&) {
         return false;
     }
 }

@@ -20,10 +20,23 @@ struct SearchHit {
 };
 
 // The index is there but cannot be read (damaged, or changing faster than a search can keep
-// up with); the message says why.
+// up with); the message says why. Damaged(): built anew (IndexProcess::SetRebuild), the index
+// would serve again.
 class SearchError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    SearchError(const std::string& message, bool damaged)
+        : std::runtime_error(message), damaged_(damaged) {}
+    bool Damaged() const { return damaged_; }
+
+private:
+    bool damaged_;
+};
+
+// What the last search saw besides its hits.
+struct SearchSummary {
+    int matches = 0;        // documents that match; at least this many when not `exact`
+    bool exact = true;      // `matches` is counted, not estimated
+    bool understood = true; // the query had something to look for (words, a code, a phrase)
 };
 
 struct SearchOptions {
@@ -33,8 +46,9 @@ struct SearchOptions {
 };
 
 // Queries one library's index: Russian word forms, «ё» as «е», phrases in quotes, codes with
-// hyphens and dots, ranked by BM25, with a snippet per hit. Sees whatever the index holds at
-// the time of each search, also while it is being built.
+// hyphens and dots, "*" at the end of a word for the words that start so, ranked by BM25, with a
+// snippet per hit. Sees whatever the index holds at the time of each search, also while it is being
+// built.
 class Searcher {
 public:
     explicit Searcher(const QString& indexFolder);
@@ -45,6 +59,7 @@ public:
     // Empty when nothing matches, when the query has no words, or when nothing has been
     // indexed yet. Raises SearchError when the index cannot be read.
     std::vector<SearchHit> Search(const QString& query, const SearchOptions& options = {});
+    const SearchSummary& LastSearch() const;
     // Entries in the index now; 0 when there is none or it cannot be read.
     int DocumentCount();
     // True once a build has gone through the whole library (and the index can be read).

@@ -1,21 +1,27 @@
-// bench_search: how fast the full-text index is built, refreshed and queried, and whether the
-// window stays responsive while it builds. Prints figures and ratios to floors measured in
-// the same run.
+// bench_search: how fast the full-text index is built (as the program builds it, in the
+// builder's process), refreshed and queried, and whether the window stays responsive while it
+// builds. Prints figures and ratios to floors measured in the same run: reading the bytes
+// alone, and omindex (xapian-omega) indexing the same documents as files.
 //
 //   bench_search                     5,000 generated documents (a quick run)
-//   bench_search --full              100,000 generated documents
-//   bench_search --documents N       N generated documents
+//   bench_search --full              10,000, 20,000 and 100,000 generated documents
+//   bench_search --documents N[,N…]  N generated documents (several sizes: one after another,
+//                                    with seconds per 10,000 documents compared at the end)
 //   bench_search --library FILE      an existing library (the demo, for instance)
 //   bench_search --queries N         how many queries to time (default 500)
-//   bench_search --no-window         leave out the event-loop measurement (a second build)
-#include "CorpusLibrary.h"
+//   bench_search --no-window         leave out the event-loop measurement (a further build)
+//   bench_search --keep FOLDER       work in FOLDER and keep it: generated libraries are reused
 #include "DirectContents.h"
+#include "RussianCorpus.h"
 #include "db/ClientLibrary.h"
 #include "db/Database.h"
 #include "db/Transaction.h"
 #include "forms/SearchPanel.h"
+#include "kvdbuild/KvdBuilder.h"
+#include "kvdbuild/Register.h"
 #include "platform/AnsiText.h"
 #include "search/IndexBuilder.h"
+#include "search/IndexProcess.h"
 #include "search/RegisterSnapshot.h"
 #include "search/Searcher.h"
 #include "store/Library.h"
@@ -24,6 +30,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -33,13 +40,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace orvelle;
 
@@ -61,6 +70,31 @@ double ThreadCpuMs() {
 
 double Mb(std::size_t bytes) {
     return bytes / 1048576.0;
+}
+
+// A library of `documents` documents in folders of 500, each about 3 KB.
+void GenerateLibrary(const std::string& path, int documents) {
+    const bench::RussianCorpus corpus;
+    auto builder = kvdbuild::KvdBuilder::Create(path);
+    kvdbuild::CreateRegisterTables(builder, true);
+    constexpr int kPerFolder = 500;
+    const int folders = (documents + kPerFolder - 1) / kPerFolder;
+    std::int32_t nextId = 1;
+    for (int f = 0; f < folders; ++f) {
+        const std::int32_t folderId = nextId++;
+        const int inFolder = std::min(kPerFolder, documents - f * kPerFolder);
+        kvdbuild::AddRegisterRow(
+            builder, {0, folderId, inFolder, corpus.Name(1000000 + f), f, folderId, 1, 1});
+        kvdbuild::AddContent(builder, folderId, corpus.Document(1000000 + f, 600));
+        for (int d = 0; d < inFolder; ++d) {
+            const std::int32_t id = nextId++;
+            const auto n = static_cast<std::uint32_t>(f * kPerFolder + d);
+            kvdbuild::AddRegisterRow(builder, {folderId, id, 0, corpus.Name(n), d, id, 0, 1});
+            kvdbuild::AddContent(builder, id, corpus.Document(n, 3000));
+        }
+        builder.Commit();
+    }
+    builder.Close();
 }
 
 struct Floor {
@@ -118,6 +152,9 @@ std::vector<QString> WriteFiles(const std::string& library, const QString& folde
 
 double RunOmindex(const QString& files, const QString& index) {
     QProcess omindex;
+    // At the builder's priority (it lowers its own, ProcessLimits.h), so that on a busy
+    // machine the two are served alike.
+    omindex.setChildProcessModifier([] { [[maybe_unused]] const int niceness = nice(10); });
     const auto start = Clock::now();
     omindex.start(QStringLiteral("omindex"),
                   {QStringLiteral("--db"), index, QStringLiteral("--url"), QStringLiteral("/"),
@@ -135,8 +172,7 @@ double Percentile(std::vector<double> values, double p) {
         return 0;
     }
     std::sort(values.begin(), values.end());
-    const auto at =
-        static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
+    const auto at = static_cast<std::size_t>(p * (values.size() - 1) + 0.5);
     return values[std::min(at, values.size() - 1)];
 }
 
@@ -217,83 +253,192 @@ void MeasureEventLoop(const std::string& library, const QString& root) {
                 longPasses);
 }
 
+// CPU seconds of the children waited for so far (user and system).
+double ChildrenCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return 0;
+}
+
+struct ChildBuild {
+    search::BuildOutcome outcome;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKb = 0; // the builder's largest resident size, sampled
+};
+
+// A build as the window starts it: the builder in a process of its own.
+ChildBuild BuildInChild(const std::string& library, const QString& index) {
+    ChildBuild build;
+    search::IndexProcess builder(search::DefaultBuilderProgram(), library, index);
+    QTimer sample;
+    sample.setInterval(50);
+    QObject::connect(&sample, &QTimer::timeout,
+                     [&] { build.peakKb = std::max(build.peakKb, PeakKb(builder.ProcessId())); });
+    QEventLoop loop;
+    QObject::connect(&builder, &search::IndexProcess::Finished,
+                     [&](const search::BuildOutcome& outcome) {
+                         build.outcome = outcome;
+                         loop.quit();
+                     });
+    QObject::connect(&builder, &search::IndexProcess::Failed, [&](const QString& message, bool) {
+        std::fprintf(stderr, "build failed: %s\n", qPrintable(message));
+        loop.quit();
+    });
+    const double cpuBefore = ChildrenCpuSeconds();
+    const auto start = Clock::now();
+    builder.Start();
+    sample.start();
+    loop.exec();
+    build.seconds = Seconds(start);
+    build.cpuSeconds = ChildrenCpuSeconds() - cpuBefore;
+    return build;
+}
+
+struct SizeFigures {
+    int documents = 0;
+    double build = 0, buildCpu = 0, omindex = 0, omindexCpu = 0;
+    long peakKb = 0;
+};
+
+SizeFigures MeasureLibrary(const std::string& library, const QString& work, int queries,
+                           bool window) {
+    SizeFigures figures;
+    std::printf("library %s\n", library.c_str());
+    const Floor floor = MeasureFloor(library);
+    std::printf("floor, every document's bytes through the client API: %zu documents, "
+                "%.1f MB in %.2f s (%.1f MB/s)\n",
+                floor.read.documents, Mb(floor.read.bytes), floor.seconds,
+                Mb(floor.read.bytes) / floor.seconds);
+
+    const QString index = QDir(work).filePath(QStringLiteral("index"));
+    QDir(index).removeRecursively();
+    const ChildBuild build = BuildInChild(library, index);
+    figures.documents = build.outcome.entries;
+    figures.build = build.seconds;
+    figures.buildCpu = build.cpuSeconds;
+    figures.peakKb = build.peakKb;
+    std::printf("index build (builder process): %d entries in %.2f s, %.2f s of CPU (%.1f MB/s), "
+                "%.1f x the floor, %.2f s per 10,000 documents, builder's peak %.0f MB\n",
+                build.outcome.entries, build.seconds, build.cpuSeconds,
+                Mb(floor.read.bytes) / build.seconds, build.seconds / floor.seconds,
+                build.seconds * 10000 / std::max(1, build.outcome.entries), build.peakKb / 1024.0);
+
+    const ChildBuild again = BuildInChild(library, index);
+    std::printf("refresh of an unchanged library: %d unchanged in %.2f s\n",
+                again.outcome.unchanged, again.seconds);
+
+    const QString files = QDir(work).filePath(QStringLiteral("files"));
+    QDir(files).removeRecursively();
+    const std::vector<QString> words = WriteFiles(library, files);
+    const double omindexCpu = ChildrenCpuSeconds();
+    figures.omindex = RunOmindex(files, QDir(work).filePath(QStringLiteral("omindex")));
+    figures.omindexCpu = ChildrenCpuSeconds() - omindexCpu;
+    if (figures.omindex > 0) {
+        std::printf("omindex on the same documents as files: %.2f s, %.2f s of CPU (%.1f MB/s); "
+                    "ours is %.2f x omindex (target <= 0.5), %.2f x in CPU\n",
+                    figures.omindex, figures.omindexCpu, Mb(floor.read.bytes) / figures.omindex,
+                    figures.build / figures.omindex, figures.buildCpu / figures.omindexCpu);
+    }
+    QDir(files).removeRecursively();
+
+    std::printf("queries:\n");
+    MeasureQueries(index, words, queries);
+
+    if (window) {
+        MeasureEventLoop(library, QDir(work).filePath(QStringLiteral("panel")));
+        QDir(QDir(work).filePath(QStringLiteral("panel"))).removeRecursively();
+    }
+    return figures;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    if (qEnvironmentVariableIsEmpty("ORVELLE_INDEXER")) {
+        qputenv("ORVELLE_INDEXER", ORVELLE_EXPORT);
+    }
     QApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // figures as they come
-    int documents = 5000;
+    std::vector<int> sizes{5000};
     int queries = 500;
     std::string library;
+    std::string keep;
     bool window = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--full") {
-            documents = 100000;
+            sizes = {10000, 20000, 100000};
         } else if (arg == "--documents" && i + 1 < argc) {
-            documents = std::atoi(argv[++i]);
+            sizes.clear();
+            for (const QString& size : QString::fromLocal8Bit(argv[++i]).split(',')) {
+                sizes.push_back(size.toInt());
+            }
         } else if (arg == "--library" && i + 1 < argc) {
             library = argv[++i];
+        } else if (arg == "--keep" && i + 1 < argc) {
+            keep = argv[++i];
         } else if (arg == "--no-window") {
             window = false;
         } else if (arg == "--queries" && i + 1 < argc) {
             queries = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: bench_search [--full | --documents N] [--library FILE] "
-                                 "[--queries N] [--no-window]\n");
+            std::fprintf(stderr, "usage: bench_search [--full | --documents N[,N...]] "
+                                 "[--library FILE] [--queries N] [--no-window] [--keep FOLDER]\n");
             return 2;
         }
     }
-    QTemporaryDir work;
-    if (!work.isValid()) {
-        return 1;
-    }
+    QTemporaryDir temporary;
+    const QString work = keep.empty() ? temporary.path() : QString::fromLocal8Bit(keep.c_str());
+    QDir().mkpath(work);
     try {
-        if (library.empty()) {
-            library = QDir(work.path()).filePath(QStringLiteral("bench.kvd")).toStdString();
-            const auto start = Clock::now();
-            bench::GenerateCorpusLibrary(library, documents, 3000); // about 3 KB each
-            std::printf("generated %d documents in %.1f s\n", documents, Seconds(start));
+        if (!library.empty()) {
+            MeasureLibrary(library, work, queries, window);
+            return 0;
         }
-        std::printf("library %s\n", library.c_str());
-
-        const Floor floor = MeasureFloor(library);
-        std::printf("floor, every document's bytes through the client API: %zu documents, "
-                    "%.1f MB in %.2f s (%.1f MB/s)\n",
-                    floor.read.documents, Mb(floor.read.bytes), floor.seconds,
-                    Mb(floor.read.bytes) / floor.seconds);
-
-        const QString index = QDir(work.path()).filePath(QStringLiteral("index"));
-        std::atomic<bool> cancel{false};
-        auto start = Clock::now();
-        const auto outcome = search::BuildIndex(library, index, cancel, {});
-        const double build = Seconds(start);
-        std::printf("index build: %d entries in %.2f s (%.1f MB/s), %.1f x the floor\n",
-                    outcome.entries, build, Mb(floor.read.bytes) / build, build / floor.seconds);
-
-        start = Clock::now();
-        const auto again = search::BuildIndex(library, index, cancel, {});
-        std::printf("refresh of an unchanged library: %d unchanged in %.2f s (%.1f x the floor)\n",
-                    again.unchanged, Seconds(start), Seconds(start) / floor.seconds);
-
-        const QString files = QDir(work.path()).filePath(QStringLiteral("files"));
-        const std::vector<QString> words = WriteFiles(library, files);
-        const double omindex =
-            RunOmindex(files, QDir(work.path()).filePath(QStringLiteral("omindex")));
-        if (omindex > 0) {
-            std::printf("omindex on the same documents as files: %.2f s (%.1f MB/s); ours is "
-                        "%.2f x omindex (target <= 1.5)\n",
-                        omindex, Mb(floor.read.bytes) / omindex, build / omindex);
+        std::vector<SizeFigures> all;
+        for (const int documents : sizes) {
+            const std::string generated =
+                QDir(work).filePath(QStringLiteral("bench-%1.kvd").arg(documents)).toStdString();
+            if (!QFile::exists(QString::fromStdString(generated))) {
+                const auto start = Clock::now();
+                GenerateLibrary(generated, documents);
+                std::printf("generated %d documents in %.1f s\n", documents, Seconds(start));
+            }
+            all.push_back(MeasureLibrary(generated, work, queries, window));
         }
-
-        std::printf("queries:\n");
-        MeasureQueries(index, words, queries);
-
-        if (window) {
-            MeasureEventLoop(library, QDir(work.path()).filePath(QStringLiteral("panel")));
+        std::printf("\n%10s %10s %10s %8s %12s %12s %10s\n", "documents", "build s", "omindex s",
+                    "ratio", "s/10k ours", "s/10k omidx", "peak MB");
+        for (const SizeFigures& f : all) {
+            std::printf("%10d %10.2f %10.2f %8.2f %12.2f %12.2f %10.0f\n", f.documents, f.build,
+                        f.omindex, f.build / f.omindex, f.build * 10000 / f.documents,
+                        f.omindex * 10000 / f.documents, f.peakKb / 1024.0);
+        }
+        if (all.size() > 1) {
+            const auto per = [](const SizeFigures& f) { return f.build / f.documents; };
+            std::printf("seconds per 10,000 documents at %d over those at %d: %.2f (target <= "
+                        "1.15); in CPU time %.2f\n",
+                        all.back().documents, all.front().documents,
+                        per(all.back()) / per(all.front()),
+                        (all.back().buildCpu / all.back().documents) /
+                            (all.front().buildCpu / all.front().documents));
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "failed: %s\n", error.what());

@@ -18,6 +18,7 @@
 #include "viewer/DocumentPrinter.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPageSetupDialog>
@@ -172,6 +173,11 @@ private slots:
         QTest::keyClick(&Form(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar.isVisible());
         QVERIFY(bar.Field()->hasFocus());
+        // A thin strip under the document, which keeps the rest of the pane.
+        QTRY_VERIFY(bar.y() > Form().WebBrowser1->y());
+        QVERIFY2(bar.height() <= bar.Field()->sizeHint().height() + 8,
+                 qPrintable(QString::number(bar.height())));
+        QVERIFY(Form().WebBrowser1->height() >= Form().Panel2->height() - bar.height() - 16);
 
         // Case does not matter; Enter, F3 and their Shift forms step forward and back.
         QCOMPARE(Count([&] { Type(bar.Field(), QStringLiteral("бЕтОн")); }),
@@ -238,8 +244,17 @@ private slots:
                 QVERIFY(item->parent()->isExpanded());
             }
         }
+        // An empty tree says why.
+        const auto* nothing = tree->findChild<QLabel*>(QStringLiteral("TitleFilterNothingFound"));
+        QVERIFY(nothing);
+        QCOMPARE(nothing->isVisibleTo(tree), shown.isEmpty());
+        if (shown.isEmpty()) {
+            QCOMPARE(nothing->text(),
+                     QStringLiteral("Ничего не найдено по названию «%1»").arg(text));
+        }
 
         Form().TitleFilter1->clear();
+        QVERIFY(!nothing->isVisibleTo(tree));
         for (int id : {1, 2, 21, 22, 221, 3, 31}) {
             QVERIFY(!ItemById(id)->isHidden());
         }

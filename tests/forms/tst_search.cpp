@@ -6,6 +6,7 @@
 #include "fixtures/Databases.h"
 #include "forms/SearchPanel.h"
 #include "forms/SearchResultDelegate.h"
+#include "forms/TitleFilter.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "search/SearchLibrary.h"
@@ -18,7 +19,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
 using namespace orvelle;
 using formstest::RecordingDialogs;
@@ -38,8 +42,21 @@ QListWidget& Results(const QString& text) {
     return *Panel().ResultList;
 }
 
+// Kilobytes of this process's memory from /proc/self/status ("VmRSS", "VmHWM").
+long StatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return std::stol(line.substr(std::string_view(key).size() + 1));
+        }
+    }
+    return -1;
+}
+
 QString Html(int row) {
-    return Panel().ResultList->item(row)->data(forms::SearchResultDelegate::HtmlRole).toString();
+    const QListWidget& list = *Panel().ResultList;
+    return forms::SearchResultDelegate::Html(list.model()->index(row, 0), list.fontMetrics(), 0);
 }
 
 } // namespace
@@ -78,6 +95,18 @@ private slots:
         QCOMPARE(tabs->tabText(0), QStringLiteral("Содержание"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Поиск"));
         QVERIFY(tabs->widget(0)->isAncestorOf(forms::Form2->TreeView1));
+        // Keys reach the search field and the title filter from anywhere, named in tooltips.
+        forms::Form2->show();
+        forms::Form2->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(forms::Form2));
+        QTest::keyClick(forms::Form2, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QTRY_VERIFY(Panel().SearchEdit->hasFocus());
+        QVERIFY(Panel().SearchEdit->toolTip().contains(QStringLiteral("Ctrl+Shift+F")));
+        QTest::keyClick(forms::Form2, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTRY_VERIFY(forms::Form2->TitleFilter1->hasFocus());
+        QVERIFY(forms::Form2->TitleFilter1->toolTip().contains(QStringLiteral("Ctrl+Shift+L")));
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         QVERIFY(!Panel().ProgressBar()->isVisible());
         QVERIFY(!Panel().CancelButton()->isVisible());
@@ -89,6 +118,13 @@ private slots:
         QVERIFY2(Html(0).startsWith(QStringLiteral("<b>Расценки на земляные работы</b><br>")),
                  qPrintable(Html(0)));
         QVERIFY(Html(0).contains(QStringLiteral("Сметные нормативы")));
+        // Folders stay on one line: elided in the middle to the width there is.
+        const QString narrow =
+            forms::SearchResultDelegate::Html(prices.model()->index(0, 0), prices.fontMetrics(),
+                                              prices.fontMetrics().averageCharWidth() * 8);
+        QVERIFY2(narrow.contains(QChar(0x2026)) &&
+                     !narrow.contains(QStringLiteral("Сметные нормативы")),
+                 qPrintable(narrow));
         QVERIFY(Results(QStringLiteral("котлов")).count() >= 1);
 
         // Document text stays text.
@@ -117,6 +153,52 @@ private slots:
         // Hidden entries are not found; nothing found is an empty list.
         QCOMPARE(Results(QStringLiteral("засекреченный")).count(), 0);
         QCOMPARE(dialogs_->messages.size(), 0);
+    }
+
+    // Above the results: how many were found, that nothing was (with the query), or why the
+    // query was not understood; "*" ends a word's beginning.
+    void panelSaysWhatItFound() {
+        StartWith(library_);
+        formstest::MainWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        const QLabel& summary = *Panel().SummaryLabel();
+        const struct {
+            QString query;
+            QString says;
+            bool found;
+        } cases[] = {
+            {QStringLiteral("засекреченный"),
+             QStringLiteral("Ничего не найдено по запросу «засекреченный»"), false},
+            {QStringLiteral("AND OR NOT"),
+             QStringLiteral("Ничего не найдено по запросу «AND OR NOT»"), false},
+            {QStringLiteral("*"), QStringLiteral("Запрос не понят"), false},
+            {QStringLiteral("\""), QStringLiteral("Запрос не понят"), false},
+            {QStringLiteral("расценк* земляные"), QStringLiteral("Найдено документов: "), true},
+            {QStringLiteral("смет*"), QStringLiteral("Найдено документов: "), true},
+        };
+        for (const auto& c : cases) {
+            const int count = Results(c.query).count();
+            QVERIFY2((count > 0) == c.found, qPrintable(c.query));
+            QVERIFY2(summary.isVisibleTo(&Panel()) && summary.text().startsWith(c.says),
+                     qPrintable(c.query + QStringLiteral(": ") + summary.text()));
+        }
+        QVERIFY(summary.text().endsWith(QString::number(Panel().ResultList->count())));
+
+        // While a library is indexed, its indexed part is searched and the results grow.
+        dialogs_->answers << QString::fromStdString(wide_);
+        forms::Form2->N3Click();
+        QVERIFY(Panel().Indexing());
+        QTRY_VERIFY_WITH_TIMEOUT(Results(QStringLiteral("w1")).count() > 0 || !Panel().Indexing(),
+                                 60000);
+        if (Panel().Indexing()) {
+            QVERIFY2(summary.text().startsWith(QStringLiteral("Найдено в ")) &&
+                         summary.text().endsWith(QStringLiteral("индексирование продолжается")),
+                     qPrintable(summary.text()));
+        }
+        Results(QStringLiteral("w3999"));
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(Panel().ResultList->count(), 1, 5000); // refreshed on its own
+        QCOMPARE(summary.text(), QStringLiteral("Найдено документов: 1"));
     }
 
     void switchedLibraryWhileIndexing() {
@@ -152,9 +234,63 @@ private slots:
         QTest::mouseClick(Panel().CancelButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
         QVERIFY(!Panel().ProgressBar()->isVisibleTo(forms::Form2));
-        // Unless the build won the race, the state says the index is partial.
-        QVERIFY(Panel().StateLabel()->text().isEmpty() ||
+        // Unless the build won the race, the state says the index is partial, and the build
+        // can be resumed without opening the library again.
+        const bool stopped = !Panel().StateLabel()->text().isEmpty();
+        QVERIFY(!stopped ||
                 Panel().StateLabel()->text().startsWith(QStringLiteral("Индексирование")));
+        QCOMPARE(Panel().ResumeButton()->isVisibleTo(forms::Form2), stopped);
+        if (stopped) {
+            QTest::mouseClick(Panel().ResumeButton(), Qt::LeftButton);
+            QVERIFY(Panel().Indexing());
+            QVERIFY(!Panel().ResumeButton()->isVisibleTo(forms::Form2));
+            QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+            QVERIFY2(Panel().StateLabel()->text().isEmpty(),
+                     qPrintable(Panel().StateLabel()->text()));
+            QVERIFY(!Panel().ResumeButton()->isVisibleTo(forms::Form2));
+        }
+        QCOMPARE(Results(QStringLiteral("w3999")).count(), 1);
+    }
+
+    // The documents are parsed in the builder's process: the window's memory stays where it
+    // was, and the words after the hostile markup are found.
+    void hostileLibraryLeavesTheWindowSmall() {
+#ifdef __linux__
+        const std::string hostile = folder_.File("hostile.kvd");
+        BuildHostileLibrary(hostile);
+        StartWith(library_);
+        formstest::MainWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts from here
+        const long before = StatusKb("VmRSS");
+        Panel().OpenLibrary(hostile);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 120000);
+        const long grownKb = StatusKb("VmHWM") - before;
+        QVERIFY2(grownKb < 150 * 1024, qPrintable(QString::number(grownKb)));
+        QVERIFY2(Panel().StateLabel()->text().isEmpty(), qPrintable(Panel().StateLabel()->text()));
+        for (int i = 1; i <= kHostileDocuments; ++i) {
+            QCOMPARE(Results(QStringLiteral("хвост%1").arg(i)).count(), 1);
+        }
+#endif
+    }
+
+    void damagedIndexIsBuiltAnew() {
+        StartWith(library_);
+        formstest::MainWindow window;
+        fixtures::TempDir cache;
+        Panel().SetIndexRoot(QString::fromStdString(cache.Path().string()));
+        Panel().OpenLibrary(library_);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        Panel().CloseLibrary();
+        for (const auto& index : std::filesystem::directory_iterator(cache.Path())) {
+            fixtures::WriteFile((index.path() / "shard-0" / "postlist.glass").string(),
+                                std::string(9000, 'x'));
+        }
+        Panel().OpenLibrary(library_);
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 60000);
+        QVERIFY2(Panel().StateLabel()->text().contains(QStringLiteral("построен заново")),
+                 qPrintable(Panel().StateLabel()->text()));
+        QVERIFY(Results(QStringLiteral("расценки")).count() >= 2);
     }
 
     void unwritableCacheStillSearches() {

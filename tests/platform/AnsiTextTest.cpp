@@ -41,6 +41,7 @@ TEST_P(EveryByte, RoundTripsOrGetsTheDecidedOutcome) {
     const char byte = char(GetParam());
     const QString text = FromAnsi(std::string_view(&byte, 1));
     ASSERT_EQ(text.size(), 1);
+    EXPECT_EQ(AnsiToUtf8(std::string_view(&byte, 1)), text.toStdString());
     if (GetParam() == 0x98) {
         EXPECT_EQ(text[0], QChar(QChar::ReplacementCharacter));
         EXPECT_EQ(ToAnsi(text), "?");

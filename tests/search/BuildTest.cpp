@@ -4,13 +4,18 @@
 #include "db/Errors.h"
 #include "fixtures/Databases.h"
 #include "fixtures/TempDir.h"
-#include "search/BackgroundBuilder.h"
 #include "search/IndexBuilder.h"
 #include "search/IndexLocation.h"
+#include "search/IndexProcess.h"
 #include "search/Searcher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#ifdef __linux__
+#include <csignal>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -119,12 +124,17 @@ TEST(Build, CancelKeepsWhatWasIndexedAndTheNextBuildGoesOn) {
     BuildWideLibrary(library, 50);
     std::atomic<bool> cancel{false};
     int calls = 0;
-    const auto cancelled = search::BuildIndex(library, Q(index), cancel, [&](int done, int) {
+    search::BuildEvents events;
+    events.progress = [&](int done, int) {
         ++calls;
         if (done == 10) {
             cancel = true;
         }
-    });
+    };
+    // One thread: what is written when the cancel comes is then exactly what was reported.
+    search::BuildOptions options;
+    options.threads = 1;
+    const auto cancelled = search::BuildIndex(library, Q(index), cancel, events, options);
     EXPECT_FALSE(cancelled.complete);
     EXPECT_EQ(calls, 10);
     search::Searcher searcher(Q(index));
@@ -170,11 +180,13 @@ TEST(Build, SwitchedLibraryStopsTheOldBuildInTheBackground) {
     BuildWideLibrary(first, 5000);
     BuildSearchLibrary(second);
 
-    auto old = std::make_unique<search::BackgroundBuilder>(first, Q(folder.File("first-index")));
+    const QString program = QStringLiteral(ORVELLE_EXPORT);
+    auto old =
+        std::make_unique<search::IndexProcess>(program, first, Q(folder.File("first-index")));
     int oldSignals = 0;
     bool oldFinished = false;
-    QObject::connect(old.get(), &search::BackgroundBuilder::Progress, [&] { ++oldSignals; });
-    QObject::connect(old.get(), &search::BackgroundBuilder::Finished, [&] {
+    QObject::connect(old.get(), &search::IndexProcess::Progress, [&] { ++oldSignals; });
+    QObject::connect(old.get(), &search::IndexProcess::Finished, [&] {
         ++oldSignals;
         oldFinished = true;
     });
@@ -183,13 +195,13 @@ TEST(Build, SwitchedLibraryStopsTheOldBuildInTheBackground) {
     old.reset(); // another library is opened
     const int signalsAtSwitch = oldSignals;
 
-    search::BackgroundBuilder next(second, Q(folder.File("second-index")));
+    search::IndexProcess next(program, second, Q(folder.File("second-index")));
     std::optional<search::BuildOutcome> outcome;
     QString failure;
-    QObject::connect(&next, &search::BackgroundBuilder::Finished,
+    QObject::connect(&next, &search::IndexProcess::Finished,
                      [&](const search::BuildOutcome& o) { outcome = o; });
-    QObject::connect(&next, &search::BackgroundBuilder::Failed,
-                     [&](const QString& message) { failure = message; });
+    QObject::connect(&next, &search::IndexProcess::Failed,
+                     [&](const QString& message, bool) { failure = message; });
     next.Start();
     ASSERT_TRUE(SpinUntil([&] { return outcome || !failure.isEmpty(); }));
     EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
@@ -204,12 +216,133 @@ TEST(Build, SwitchedLibraryStopsTheOldBuildInTheBackground) {
     EXPECT_TRUE(Finds(folder.File("second-index"), "расценки", kPriceTitle));
 
     // An unreadable library reports a failure.
-    search::BackgroundBuilder broken(folder.File("missing.kvd"), Q(folder.File("x-index")));
+    search::IndexProcess broken(program, folder.File("missing.kvd"), Q(folder.File("x-index")));
     failure.clear();
-    QObject::connect(&broken, &search::BackgroundBuilder::Failed,
-                     [&](const QString& message) { failure = message; });
+    bool libraryUnreadable = false;
+    QObject::connect(&broken, &search::IndexProcess::Failed,
+                     [&](const QString& message, bool library) {
+                         failure = message;
+                         libraryUnreadable = library;
+                     });
     broken.Start();
     ASSERT_TRUE(SpinUntil([&] { return !failure.isEmpty(); }));
+    EXPECT_TRUE(libraryUnreadable);
 }
+
+#ifdef __linux__
+// The index builder's process, started by the search as it starts it (this build's
+// orvelle-export): its limits, its end by force, and what survives them.
+class BuilderProcess : public testing::Test {
+protected:
+    struct Run {
+        std::optional<search::BuildOutcome> outcome;
+        QString failure;
+        int progress = 0;
+    };
+
+    // Connects `run` to `builder` and starts it.
+    static void Start(search::IndexProcess& builder, Run& run) {
+        QObject::connect(&builder, &search::IndexProcess::Finished,
+                         [&run](const search::BuildOutcome& o) { run.outcome = o; });
+        QObject::connect(&builder, &search::IndexProcess::Failed,
+                         [&run](const QString& message, bool) { run.failure = message; });
+        QObject::connect(&builder, &search::IndexProcess::Progress,
+                         [&run](int done, int) { run.progress = done; });
+        builder.Start();
+    }
+
+    // The builder process this process started, found by its command line.
+    static pid_t BuilderPid() {
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const pid_t pid = std::atoi(entry.path().filename().c_str());
+            if (pid <= 0) {
+                continue;
+            }
+            const std::string stat = fixtures::ReadFile(entry.path() / "stat");
+            const std::size_t close = stat.rfind(')');
+            if (close == std::string::npos || std::atoi(stat.c_str() + close + 4) != getpid()) {
+                continue; // not a child of ours: the parent's pid follows ") S "
+            }
+            if (fixtures::ReadFile(entry.path() / "cmdline").find("index-worker") !=
+                std::string::npos) {
+                return pid;
+            }
+        }
+        return 0;
+    }
+
+    int argc_ = 1;
+    char name_[13] = "search_tests";
+    char* argv_[2] = {name_, nullptr};
+    QCoreApplication application_{argc_, argv_};
+    fixtures::TempDir folder_;
+    const QString program_ = QStringLiteral(ORVELLE_EXPORT);
+    // A builder on a library of 3,000 documents, some way into its work.
+    std::unique_ptr<search::IndexProcess> StartWideBuild(Run& run) {
+        const std::string library = folder_.File("library.kvd");
+        BuildWideLibrary(library, 3000);
+        auto builder =
+            std::make_unique<search::IndexProcess>(program_, library, Q(folder_.File("index")));
+        Start(*builder, run);
+        EXPECT_TRUE(SpinUntil([&] { return run.progress > 100 || run.outcome; }));
+        return builder;
+    }
+};
+
+TEST_F(BuilderProcess, DocumentOverTheTimeLimitIsSkippedAndNamed) {
+    const std::string library = folder_.File("library.kvd");
+    BuildWideLibrary(library, 30, std::size_t{48} << 20); // the last one, id 129, 48 MB
+    search::IndexProcess builder(program_, library, Q(folder_.File("index")));
+    builder.SetTimeLimit(std::chrono::milliseconds(1000), std::chrono::milliseconds(0));
+    Run run;
+    Start(builder, run);
+    ASSERT_TRUE(SpinUntil([&] { return run.outcome || !run.failure.isEmpty(); }));
+    ASSERT_TRUE(run.outcome) << run.failure.toStdString();
+    EXPECT_TRUE(run.outcome->complete);
+    ASSERT_EQ(run.outcome->skipped.size(), 1u);
+    EXPECT_EQ(run.outcome->skipped[0].id, 129);
+    EXPECT_EQ(run.outcome->skipped[0].name, QStringLiteral("Doc 29"));
+    EXPECT_EQ(run.outcome->skipped[0].reason, search::SkipReason::TooSlow);
+    EXPECT_TRUE(Finds(folder_.File("index"), "w28", 128));
+    EXPECT_FALSE(Finds(folder_.File("index"), "w29", 129));
+
+    // The next build leaves it out at once, and still names it.
+    Run again;
+    search::IndexProcess next(program_, library, Q(folder_.File("index")));
+    Start(next, again);
+    ASSERT_TRUE(SpinUntil([&] { return again.outcome || !again.failure.isEmpty(); }));
+    ASSERT_TRUE(again.outcome) << again.failure.toStdString();
+    EXPECT_EQ(again.outcome->skipped.size(), 1u);
+}
+
+TEST_F(BuilderProcess, KilledBuilderStartsAgainAndFinishes) {
+    Run run;
+    const auto builder = StartWideBuild(run);
+    const pid_t pid = BuilderPid();
+    ASSERT_GT(pid, 0);
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(SpinUntil([&] { return run.outcome || !run.failure.isEmpty(); }));
+    ASSERT_TRUE(run.outcome) << run.failure.toStdString();
+    EXPECT_TRUE(run.outcome->complete);
+    EXPECT_EQ(run.outcome->restarts, 1);
+    EXPECT_FALSE(run.outcome->interruption.isEmpty());
+    EXPECT_TRUE(run.outcome->skipped.empty()); // a document read when it was killed is retried
+    EXPECT_EQ(search::Searcher(Q(folder_.File("index"))).DocumentCount(), 3001);
+}
+
+TEST_F(BuilderProcess, CancelEndsTheBuilderWithinASecond) {
+    Run run;
+    const auto builder = StartWideBuild(run);
+    const pid_t pid = BuilderPid();
+    QElapsedTimer cancelled;
+    cancelled.start();
+    builder->Cancel();
+    ASSERT_TRUE(SpinUntil([&] { return run.outcome.has_value(); }));
+    EXPECT_LT(cancelled.elapsed(), 1000);
+    EXPECT_FALSE(builder->Running());
+    EXPECT_NE(kill(pid, 0), 0); // gone
+    EXPECT_FALSE(search::Searcher(Q(folder_.File("index"))).Complete());
+}
+#endif
 
 } // namespace

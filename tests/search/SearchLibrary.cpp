@@ -108,7 +108,7 @@ void BuildSearchLibrary(const std::string& path, bool withHuge, bool changed) {
     builder.Close();
 }
 
-void BuildWideLibrary(const std::string& path, int documents) {
+void BuildWideLibrary(const std::string& path, int documents, std::size_t lastDocumentBytes) {
     auto builder = kvdbuild::KvdBuilder::Create(path);
     kvdbuild::CreateRegisterTables(builder, true);
     kvdbuild::AddRegisterRow(builder, {0, 1, documents, Cp1251(u8"Все"), 1, 1, 1, 1});
@@ -116,8 +116,44 @@ void BuildWideLibrary(const std::string& path, int documents) {
         const std::int32_t id = 100 + i;
         kvdbuild::AddRegisterRow(builder,
                                  {1, id, 0, "Doc " + std::to_string(i), i, 10000 + i, 0, 1});
+        std::string content = Cp1251("<p>") + Filler(40) + " w" + std::to_string(i) + "</p>";
+        if (i + 1 == documents) {
+            const std::string block = Filler(2000);
+            while (content.size() < lastDocumentBytes) {
+                content += block;
+            }
+        }
+        kvdbuild::AddContent(builder, 10000 + i, content);
+    }
+    builder.Close();
+}
+
+void BuildHostileLibrary(const std::string& path) {
+    const auto repeat = [](const std::string& piece, std::size_t times) {
+        std::string text;
+        text.reserve(piece.size() * times);
+        for (std::size_t i = 0; i < times; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    const std::string hostile[kHostileDocuments] = {
+        repeat("<table><tr><td>", 100000),
+        repeat("<div>", 1000000),
+        repeat("<b>", 1000000),
+        repeat("<b><i><u>x</b></i></u><a><p><a>", 100000),
+        "<div title=\"" + std::string(std::size_t{32} << 20, 'a') + "\">",
+        "<p>" + repeat("<!-- <b>x</b> --!-> ", 1) + repeat("<b>y</b>", 100000) + "-->",
+    };
+    auto builder = kvdbuild::KvdBuilder::Create(path);
+    kvdbuild::CreateRegisterTables(builder, true);
+    kvdbuild::AddRegisterRow(builder, {0, kPriceTitle, 0, Cp1251(u8"Расценки"), 0, 1011, 0, 1});
+    kvdbuild::AddContent(builder, 1011, Page(u8"Расценки", u8"<p>Расценки на работы.</p>"));
+    for (int i = 0; i < kHostileDocuments; ++i) {
+        kvdbuild::AddRegisterRow(
+            builder, {0, 100 + i, 0, "Hostile " + std::to_string(i + 1), i + 1, 10000 + i, 0, 1});
         kvdbuild::AddContent(builder, 10000 + i,
-                             Cp1251("<p>") + Filler(40) + " w" + std::to_string(i) + "</p>");
+                             hostile[i] + Cp1251(u8" хвост") + std::to_string(i + 1));
     }
     builder.Close();
 }

@@ -4,6 +4,7 @@
 // must not be indexed, broken markup, odd bytes, a hidden branch and (optionally) a 20 MB
 // document. Register ids are named below so tests can say what they expect.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -33,7 +34,14 @@ enum Id : std::int32_t {
 // «траншея» instead of «выполняются»); everything else stays byte for byte the same.
 void BuildSearchLibrary(const std::string& path, bool withHuge = false, bool changed = false);
 
-// A wide library: `documents` documents under one folder, each a few hundred bytes.
-void BuildWideLibrary(const std::string& path, int documents);
+// A wide library: `documents` documents under one folder, ids 100 and up, each a few hundred
+// bytes, but the last one filled up to `lastDocumentBytes` when that is larger.
+void BuildWideLibrary(const std::string& path, int documents, std::size_t lastDocumentBytes = 0);
+
+// A library of documents written to hurt a parser (nesting a hundred thousand to a million
+// deep, misnested formatting, an unclosed comment, a 32 MB attribute), each ending in the word
+// «хвост» and its number («хвост1»…), beside one plain document, kPriceTitle, «расценки».
+void BuildHostileLibrary(const std::string& path);
+inline constexpr int kHostileDocuments = 6;
 
 } // namespace orvelle::searchtest

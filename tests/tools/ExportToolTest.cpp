@@ -189,10 +189,15 @@ TEST_F(ExportTool, WrongArgumentsShowTheUsage) {
          {QStringList{}, QStringList{"tree"}, QStringList{"list", Q(Tiny())},
           QStringList{"doc", Q(Tiny()), "1", "--latin1"}}) {
         const Outcome run = Export(arguments);
-        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, 64) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(QByteArray("usage:")));
     }
+    // Asked for, the usage goes to the standard output.
+    const Outcome help = Export({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("usage:"));
+    EXPECT_TRUE(help.err.isEmpty());
 }
 
 // Makes a file one nobody may write while it lives: mode 0444 and, where this process may set

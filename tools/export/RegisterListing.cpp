@@ -1,5 +1,6 @@
 #include "RegisterListing.h"
 
+#include "OutputEscaping.h"
 #include "platform/AnsiText.h"
 
 #include <ostream>
@@ -29,7 +30,7 @@ void RegisterListing::Print(std::ostream& out) const {
         line += ' ';
         line += std::to_string(entry.id);
         line += ' ';
-        line += platform::FromAnsi(entry.name).toStdString();
+        line += EscapeForLine(platform::FromAnsi(entry.name).toStdString());
         line += '\n';
         out << line;
         for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {

@@ -16,7 +16,7 @@ public:
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override;
 
     // One line per entry, depth first: two spaces per level, F or D, the register id,
-    // the name in UTF-8.
+    // the name in UTF-8 (EscapeForLine: always one line).
     void Print(std::ostream& out) const;
     // The entry with this register id, or nullptr.
     const store::TUzel* Find(std::int32_t id) const;
