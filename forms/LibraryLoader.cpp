@@ -64,7 +64,7 @@ void LibraryLoader::StopAll() {
     }
 }
 
-void LibraryLoader::Run(Job* job, std::string databaseName) {
+void LibraryLoader::Run(Job* job, const std::string& databaseName) {
     // Every report goes through this object's event queue, so none arrives after it is gone
     // and none of a job no longer current is passed on.
     const auto report = [this, job](auto emitter) {

@@ -45,7 +45,7 @@ private:
 
     // Stops every job; none reports.
     void StopAll();
-    void Run(Job* job, std::string databaseName);
+    void Run(Job* job, const std::string& databaseName);
     // Joins the job's thread and forgets it; the report it sent is the last.
     void Finish(Job* job);
 

@@ -59,7 +59,7 @@ class LibraryTest : public QObject {
     std::unique_ptr<formstest::RecordingDialogs> dialogs_;
 
     std::string Library(const std::string& name, const std::string& content) {
-        const std::string file = folder_->File(name);
+        std::string file = folder_->File(name);
         fixtures::BuildBigBlobDatabase(file, 106, content); // entry 6 shows content 106
         return file;
     }

@@ -52,7 +52,7 @@ protected:
         return found;
     }
     std::string Library(const std::string& name, const std::string& content = "first") const {
-        const std::string file = folder_.File(name);
+        std::string file = folder_.File(name);
         fixtures::BuildBigBlobDatabase(file, 7, content);
         return file;
     }

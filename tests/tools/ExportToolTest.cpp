@@ -150,7 +150,7 @@ TEST_F(ExportTool, FileThatIsNoDatabase) {
     const std::string text = folder_->File("text.kvd");
     fixtures::WriteFile(text, "this is not a database\n");
     const std::string truncated = folder_->File("truncated.kvd");
-    fixtures::WriteFile(truncated, fixtures::ReadFile(Tiny()).substr(0, 3 * 8192));
+    fixtures::WriteFile(truncated, fixtures::ReadFile(Tiny()).substr(0, std::size_t{3} * 8192));
     for (const std::string& file : {text, folder_->File("missing.kvd"), truncated}) {
         for (const QStringList& arguments :
              {QStringList{"tree", Q(file)}, QStringList{"doc", Q(file), "1"}}) {
