@@ -93,7 +93,7 @@ void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
     TreeView1->scrollToItem(found);
     viewer::DocumentRender* render = ShowSelectedEntry();
     if (render && !matches.isEmpty()) {
-        const QString first = matches.first();
+        const QString& first = matches.first();
         connect(render, &viewer::DocumentRender::Finished, this, [this, first] {
             if (WebBrowser1) {
                 WebBrowser1->page()->findText(first);

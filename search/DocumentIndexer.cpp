@@ -38,10 +38,6 @@ std::string CutUtf8(const std::string& text, std::size_t limit) {
     return text.substr(0, end);
 }
 
-std::string Folded(const std::string& utf8) {
-    return FoldYo(QString::fromStdString(utf8)).toStdString();
-}
-
 std::string Hex(std::uint64_t value) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));

@@ -15,6 +15,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -170,9 +172,8 @@ private slots:
         QTest::addColumn<QString>("moment");
         QTest::addColumn<QString>("how");
         const QStringList everyWay = {QStringLiteral("window manager"), QStringLiteral("SIGTERM")};
-        for (const char* moment :
-             {"copy", "write-4mb", "write-10mb", "script-loops", "preview", "indexing",
-              "comparing"}) {
+        for (const char* moment : {"copy", "write-4mb", "write-10mb", "script-loops", "preview",
+                                   "indexing", "comparing"}) {
             for (const QString& how : everyWay) {
                 QTest::addRow("%s, %s", moment, qPrintable(how))
                     << QString::fromLatin1(moment) << how;
@@ -290,9 +291,14 @@ private slots:
 int main(int argc, char** argv) {
     // Processes the program leaves behind become ours, so they can be seen and reaped.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    QCoreApplication application(argc, argv);
-    LeavingTest test;
-    return QTest::qExec(&test, argc, argv);
+    try {
+        QCoreApplication application(argc, argv);
+        LeavingTest test;
+        return QTest::qExec(&test, argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }
 
 #include "tst_leaving.moc"

@@ -92,12 +92,12 @@ TEST(ExportSearch, DamagedIndexIsSetAsideAndBuiltAnew) {
             const std::string sound = fixtures::ReadFile(file);
             fixtures::WriteFile(file, truncate ? sound.substr(0, 100) : noise(sound.size()));
         }
-        const fixtures::ExportRun found = Export({"search", library, "расценкам", "--limit", "1"}, cache);
+        const fixtures::ExportRun found =
+            Export({"search", library, "расценкам", "--limit", "1"}, cache);
         EXPECT_EQ(found.exitCode, 0) << table << ' ' << found.err.toStdString();
-        EXPECT_TRUE(found.out.startsWith(QString::number(kPriceTitle) + '\t'))
+        EXPECT_TRUE(found.out.startsWith(QByteArray::number(kPriceTitle) + '\t'))
             << table << ' ' << found.out.toStdString();
-        EXPECT_TRUE(found.err.contains(QStringLiteral("damaged")))
-            << table << ' ' << found.err.toStdString();
+        EXPECT_TRUE(found.err.contains("damaged")) << table << ' ' << found.err.toStdString();
         EXPECT_TRUE(std::filesystem::exists(IndexFolder(cache).string() + ".damaged"));
     }
 }
