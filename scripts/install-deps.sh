@@ -12,6 +12,7 @@ packages=(
     googletest libgtest-dev
     xvfb openbox x11-utils
     libxapian-dev libgumbo-dev xapian-omega
+    libqpdf-dev
 )
 options=()
 if [ $# -gt 0 ]; then

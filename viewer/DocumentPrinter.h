@@ -14,8 +14,9 @@ namespace orvelle::viewer {
 class BrowserView;
 
 // The four print commands on the document a BrowserView shows. One printer is kept for all of
-// them, so a page setup choice holds for later prints and previews. Every failure (no
-// document yet, no printer, the engine failing to print) is a BrowserError.
+// them, so a page setup choice holds for later prints and previews, and for later sessions
+// (PageSetupSettings: paper, orientation, margins; 10 mm margins until the reader chooses). Every
+// failure (no document yet, no printer, the engine failing to print) is a BrowserError.
 //
 // The engine lays the document out as PDF. Printing into a PDF file and the preview use that
 // PDF as it is (vector pages: fast and small); a printer device gets the pages drawn as

@@ -91,9 +91,9 @@ qsizetype FirstPartEnd(const QString& html) {
 
 } // namespace
 
-QString WriteDocument(const QString& html, quint64 render) {
+QString WriteDocument(const QString& html, quint64 render, bool inParts) {
     static const QString source = Source("write-document.js");
-    const qsizetype cut = FirstPartEnd(html);
+    const qsizetype cut = inParts ? FirstPartEnd(html) : html.size();
     QString arguments;
     arguments.reserve(cut + cut / 8 + 128);
     arguments.append(u"{\"first\":")

@@ -33,7 +33,9 @@ inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
 // written; the script evaluates to {pending: true, name: <the same, as far as the first part
 // tells>} and WriteRest(html, render) brings the rest; WrittenDocumentName(render) then tells
 // when it is in. A later WriteDocument (another render) stops a pending rest from being written.
-QString WriteDocument(const QString& html, quint64 render);
+// Without `inParts` every document is written at once, as a short one (for a page that is
+// never shown, where nothing is gained by showing a beginning first).
+QString WriteDocument(const QString& html, quint64 render, bool inParts = true);
 // The rest of a long document after WriteDocument(html, render); empty for a short one.
 QString WriteRest(const QString& html, quint64 render);
 

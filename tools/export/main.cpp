@@ -4,6 +4,8 @@
 //   orvelle-export doc FILE ID [--utf8] the content a click on register entry ID shows
 //   orvelle-export index FILE          builds or refreshes the library's full-text index
 //   orvelle-export search FILE QUERY [--limit N]   ranked hits with snippets
+//   orvelle-export pdf FILE ID OUT.pdf [--time-limit SECONDS]   a section as one PDF
+#include "PdfCommand.h"
 #include "RegisterListing.h"
 #include "SearchCommands.h"
 #include "db/Database.h"
@@ -35,7 +37,8 @@ int Usage() {
     std::cerr << "usage: orvelle-export tree FILE\n"
                  "       orvelle-export doc FILE ID [--utf8]\n"
                  "       orvelle-export index FILE\n"
-                 "       orvelle-export search FILE QUERY [--limit N]\n";
+                 "       orvelle-export search FILE QUERY [--limit N]\n"
+                 "       orvelle-export pdf FILE ID OUT.pdf [--time-limit SECONDS]\n";
     return ExitFailure;
 }
 
@@ -137,6 +140,9 @@ int main(int argc, char* argv[]) {
             }
         }
         return exporter::SearchCommand(argv[2], argv[3], limit);
+    }
+    if ((argc == 5 || argc == 7) && std::string_view(argv[1]) == "pdf") {
+        return exporter::PdfCommand(argc, argv);
     }
     return Usage();
 }
