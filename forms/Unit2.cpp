@@ -3,6 +3,7 @@
 
 #include "ErrorDisplay.h"
 #include "FormFont.h"
+#include "ReaderState.h"
 #include "TabStops.h"
 #include "ToolBarLook.h"
 #include "Unit3.h"
@@ -38,10 +39,17 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
         Form2 = this;
     }
     BuildLayout();
-    Guarded([this] { FormCreate(); });
+    Guarded([this] {
+        if (!OpenLaunchLibrary()) {
+            FormCreate();
+        }
+    });
 }
 
 TForm2::~TForm2() {
+    if (ReaderState1) {
+        ReaderState1->Keep();
+    }
     if (Form2 == this) {
         Form2 = nullptr;
     }
@@ -65,6 +73,7 @@ void TForm2::BuildLayout() {
     BuildStatusBar();
     BuildReadingAids();
     BuildSearch();
+    BuildPlaces();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
 #ifndef Q_OS_WIN

@@ -32,7 +32,11 @@ namespace orvelle::forms {
 
 class BrowserContextMenu;
 class DocumentHistory;
+class FavouritesPanel;
 class FindBar;
+class ReaderState;
+class SectionCommands;
+struct LaunchRequest;
 class PrintZoom;
 class TitleFilter;
 class ZoomControl;
@@ -89,6 +93,16 @@ public:
     PrintZoom* PrintZoom1 = nullptr;
     BrowserContextMenu* BrowserMenu1 = nullptr;
 
+    // The reader's own places: the «Избранное» tab, the recent libraries and the favourite
+    // button (with their toolbar), where reading stopped, and the commands on whole sections.
+    FavouritesPanel* Favourites1 = nullptr;
+    QToolBar* ToolBar6 = nullptr;
+    QToolButton* ToolButton15 = nullptr;   // recent libraries
+    QToolButton* ToolButton16 = nullptr;   // add to favourites
+    QAction* AddFavouriteAction = nullptr; // Ctrl+D: the entry (and section) on screen
+    ReaderState* ReaderState1 = nullptr;
+    SectionCommands* Sections1 = nullptr;
+
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
     QString StatusPanelText(int panel) const;
     void SetStatusPanelText(int panel, const QString& text);
@@ -118,6 +132,25 @@ public:
     // status panel 0 as soon as it is on screen.
     void RenderHtml(const std::string& html);
 
+    // Opens the register entry `id` as a click on it would (its folders opened, the tree on
+    // it), then scrolls to the section `anchor` when one is given; false when the tree has no
+    // such entry.
+    bool OpenEntry(std::int32_t id, const QString& anchor = QString());
+    // Opens the library `fileName` in place of the one shown, as "Открыть файл базы данных"
+    // does with a chosen file: on failure the message, and the library before stays.
+    bool OpenLibraryFile(const QString& fileName);
+    // What a start of the program asked for from the outside: its library (unless it is the
+    // one shown), its entry, its text to find; the window comes to the front. An entry the tree
+    // does not have gets a message.
+    void OpenFromOutside(const LaunchRequest& request);
+    // At start-up, once the window shows: the open library's folders, entry and place as the
+    // reader left them, then what the command line asked for.
+    void ResumeReading(const LaunchRequest& request);
+    // Shows the window with its kept size and state (maximised the first time).
+    void ShowAsLastTime();
+    // Adds the entry on screen, with the section reached in it, to the favourites.
+    void AddFavourite();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +164,11 @@ private:
     void BuildStatusBar();
     void BuildReadingAids();
     void BuildSearch();
+    void BuildPlaces();
+    void BuildTreeMenu();
+    bool OpenLaunchLibrary();
+    void LibraryLoaded();
+    void LibraryClosed();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     void ScrollToAnchor(const QString& url);

@@ -56,11 +56,18 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty()) {
         return;
     }
+    OpenLibraryFile(OpenDialog1.FileName);
+}
+
+bool TForm2::OpenLibraryFile(const QString& fileName) {
     db::Database& database = CustomerData->IBDatabase1;
     const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
-    if (OpenDatabase(OpenDialog1.FileName) || platform::TerminationRequested()) {
-        return;
+    if (OpenDatabase(fileName)) {
+        return true;
+    }
+    if (platform::TerminationRequested()) {
+        return false;
     }
     // The tree and the connection must agree: back to the library shown before, or nothing.
     if (!wasConnected || !OpenDatabase(previous)) {
@@ -70,7 +77,8 @@ void TForm2::N3Click() {
         }
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
-                          OpenFailureText(OpenDialog1.FileName), UserDialogs::Icon::None);
+                          OpenFailureText(fileName), UserDialogs::Icon::None);
+    return false;
 }
 
 void TForm2::N6Click() {

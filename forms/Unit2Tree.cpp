@@ -71,9 +71,13 @@ void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentIte
     if (!parentItem && SearchPanel1) { // the whole tree: its library can be searched
         SearchPanel1->OpenLibrary(CustomerData->IBDatabase1.DatabaseName());
     }
+    if (!parentItem) {
+        LibraryLoaded();
+    }
 }
 
 void TForm2::ClearTree() {
+    LibraryClosed();
     TreeView1->clear();
     if (SearchPanel1) {
         SearchPanel1->CloseLibrary();

@@ -26,6 +26,11 @@ UserDialogs* installed = nullptr;
 
 } // namespace
 
+QString UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption,
+                                    const QString& suggested, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
 UserDialogs& Dialogs() {
     static QtDialogs real;
     return installed ? *installed : real;

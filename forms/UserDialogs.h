@@ -19,6 +19,10 @@ public:
     // A message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                              Icon icon) = 0;
+    // The save-file dialog, offering `suggested` (a full name); the chosen file's full name, or
+    // an empty text when cancelled. The real dialog unless overridden.
+    virtual QString ChooseSaveFile(QWidget* parent, const QString& caption,
+                                   const QString& suggested, const QString& filter);
 };
 
 // The dialogs in use: the real ones unless a test installed others.

@@ -52,6 +52,10 @@ QPixmap ForwardPicture() {
     return Load(QStringLiteral(":/orvelle/toolbar/forward.xpm"));
 }
 
+QPixmap FavouritePicture() {
+    return Load(QStringLiteral(":/orvelle/toolbar/favourite.xpm"));
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
     icon.addPixmap(Load(QStringLiteral(":/orvelle/orvelle-icon.xpm")));

@@ -31,6 +31,8 @@ QList<QPixmap> ImageListPictures();
 // one to the right (forward). Not part of the image list.
 QPixmap BackPicture();
 QPixmap ForwardPicture();
+// The favourites button: a yellow star, 16 x 16.
+QPixmap FavouritePicture();
 
 // The program icon: the 32 x 32 drawing, with 16, 48 and 64 pixel versions made from it.
 QIcon ProgramIcon();
