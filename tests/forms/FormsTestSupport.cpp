@@ -45,6 +45,12 @@ void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QStri
     }
 }
 
+QString RecordingDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& suggested,
+                                         const QString&) {
+    log << QStringLiteral("save: ") + suggested;
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
 CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {
     QDir::setCurrent(folder);
 }

@@ -50,10 +50,13 @@ public:
     QString ChooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                      Icon icon) override;
+    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                           const QString& filter) override;
 
     QList<Message> messages;
     QList<FileRequest> fileRequests;
     QStringList answers;             // taken from the front; empty text or no entry = cancel
+    QStringList saveAnswers;         // the same for the save-file dialog
     QStringList log;                 // "file" and "message: <text>" in the order they came
     std::function<void()> onMessage; // run while a message is shown, if set
 };
