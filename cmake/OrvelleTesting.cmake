@@ -37,15 +37,17 @@ else()
 endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), a private runtime directory so Qt stays quiet, and a private cache (where
-# libraries are copied before they are opened and search indexes are kept) so tests leave the
-# user's cache alone.
+# root in CI), a private runtime directory so Qt stays quiet, a private cache (where
+# libraries are copied before they are opened and search indexes are kept) and a private
+# configuration folder (the viewer's settings: zoom, page setup, favourites, where reading
+# stopped) so tests leave the user's own alone.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
     "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
-    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache"
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/test-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 

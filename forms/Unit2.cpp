@@ -73,9 +73,9 @@ void TForm2::BuildLayout() {
     BuildStatusBar();
     BuildReadingAids();
     BuildSearch();
-    BuildPlaces();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
     printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
+    BuildPlaces(); // its section commands print on the printer of the print commands
 #ifndef Q_OS_WIN
     // Where the system sends no WM_MOUSEACTIVATE, an event filter keeps the same rule.
     qApp->installEventFilter(new platform::RightClickActivationFilter(this, this));
