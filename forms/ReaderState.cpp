@@ -74,10 +74,13 @@ void ReaderState::EntryShown(std::int32_t id) {
 }
 
 void ReaderState::AskScroll() {
-    if (!view_ || !view_->HasDocument() || asking_) {
+    // One question at a time to a page; a page stuck in a script never answers, and the next
+    // document comes in a page of its own.
+    if (!view_ || !view_->HasDocument() || (asking_ && askedPage_ == view_->page())) {
         return;
     }
     asking_ = true;
+    askedPage_ = view_->page();
     QPointer<ReaderState> self(this);
     const quint64 shown = shown_;
     view_->page()->runJavaScript(QStringLiteral("window.scrollY"),

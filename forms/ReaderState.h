@@ -14,6 +14,7 @@ class QMainWindow;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWebEnginePage;
 
 namespace orvelle::viewer {
 class BrowserView;
@@ -70,6 +71,7 @@ private:
     int scroll_ = 0;
     quint64 shown_ = 0; // counts entries shown: a late scroll answer for another is dropped
     bool asking_ = false;
+    QPointer<QWebEnginePage> askedPage_;
     QSet<std::int32_t> expanded_;
     QTimer scrollWatch_;
 };

@@ -151,6 +151,16 @@ QString NoPeerConnections() {
     return source;
 }
 
+QWebEngineScript NoPeerConnectionsScript() {
+    QWebEngineScript peers;
+    peers.setName(QStringLiteral("orvelle-no-peer-connections"));
+    peers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    peers.setWorldId(QWebEngineScript::MainWorld);
+    peers.setRunsOnSubFrames(true);
+    peers.setSourceCode(NoPeerConnections());
+    return peers;
+}
+
 QUrl ShownUrl(const QUrl& url) {
     const QByteArray encoded = url.toEncoded();
     const QByteArray base(kLinkBase);

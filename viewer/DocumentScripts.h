@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <QWebEngineScript>
 
 // The scripts the browser host runs inside the page (always in the application's own script
 // world, so the document's scripts can neither see nor replace them), and the address trick
@@ -58,6 +59,9 @@ QString MoveToAnchor(const QString& fragment);
 // Run in every frame of a document before its own scripts, in its own world: takes away
 // WebRTC's peer connections.
 QString NoPeerConnections();
+// NoPeerConnections as a page script that runs so: at document creation, in the document's own
+// world, in every frame.
+QWebEngineScript NoPeerConnectionsScript();
 
 // The address a person should see for `url`: addresses under kLinkBase map back onto the
 // document's own ("about:blank#x", "about:other.htm"); any other address is returned as is.

@@ -43,13 +43,7 @@ GuardedPage* NewDocumentPage(QObject* parent) {
             return !isMainFrame && kind == NavigationKind::Script && IsInline(url);
         },
         parent);
-    QWebEngineScript peers;
-    peers.setName(QStringLiteral("orvelle-no-peer-connections"));
-    peers.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    peers.setWorldId(QWebEngineScript::MainWorld);
-    peers.setRunsOnSubFrames(true);
-    peers.setSourceCode(scripts::NoPeerConnections());
-    page->scripts().insert(peers);
+    page->scripts().insert(scripts::NoPeerConnectionsScript());
     return page;
 }
 

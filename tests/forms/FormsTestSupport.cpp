@@ -184,6 +184,16 @@ QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
     return result.Answered() ? result.value : QVariant(QStringLiteral("<no answer>"));
 }
 
+QString Mark(orvelle::viewer::BrowserView& view) {
+    return Eval(view, QStringLiteral("(function(){var m=document.getElementById('mark');"
+                                     "return m?m.textContent:'';})()"))
+        .toString();
+}
+
+int ScrollY(orvelle::viewer::BrowserView& view) {
+    return Eval(view, QStringLiteral("window.scrollY")).toInt();
+}
+
 void Pump(int ms) {
     QElapsedTimer timer;
     timer.start();

@@ -108,6 +108,11 @@ bool AnyExpanded();
 
 // Runs `script` in the page of `view` and waits for its value.
 QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script);
+// The text of the shown document's element "mark" (the tests' documents name themselves there),
+// or an empty text.
+QString Mark(orvelle::viewer::BrowserView& view);
+// How far down the shown document is scrolled, in pixels.
+int ScrollY(orvelle::viewer::BrowserView& view);
 
 // Processes events for `ms` milliseconds.
 void Pump(int ms);
