@@ -57,6 +57,8 @@ public:
     void SaveDocument(QTreeWidgetItem* item);
     void Cancel();
     bool Busy() const;
+    // The printer sections are printed on (the print commands' own).
+    QPrinter& Printer() const { return *context_.printer; }
 
     // A document's time to be written and laid out before it is skipped.
     void SetDocumentLimit(int milliseconds) { documentLimitMs_ = milliseconds; }

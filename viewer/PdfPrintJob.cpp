@@ -23,6 +23,9 @@ PdfPrintJob::~PdfPrintJob() {
         printer_.abort();
         painter_->end();
     }
+    if (fullPageBefore_) {
+        printer_.setFullPage(*fullPageBefore_);
+    }
 }
 
 void PdfPrintJob::Start() {
@@ -55,6 +58,7 @@ void PdfPrintJob::Start() {
             Qt::QueuedConnection);
         return;
     }
+    fullPageBefore_ = printer_.fullPage();
     printer_.setFullPage(true); // the pages carry their margins already
     painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&printer_)) {
@@ -107,6 +111,10 @@ void PdfPrintJob::Finish(bool printed, const QString& message) {
         return;
     }
     finished_ = true;
+    if (fullPageBefore_) {
+        printer_.setFullPage(*fullPageBefore_); // the printer is the print commands' too
+        fullPageBefore_.reset();
+    }
     emit Finished(printed, message);
 }
 

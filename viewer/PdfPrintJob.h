@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPdfDocument;
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<QPdfDocument> document_;
     std::unique_ptr<QPainter> painter_;
     QTimer* next_ = nullptr;
+    std::optional<bool> fullPageBefore_;
     int page_ = 0;
     bool finished_ = false;
 };

@@ -1,7 +1,8 @@
 // Measures a section written to PDF the way `orvelle-export pdf` does it: a library with one
 // folder of N documents of S kilobytes each, the folder's PDF made by the export program as a
-// child process, and the process tree sampled every 20 ms: the wall time, the peak resident
-// memory of the export program, of each web engine process and of them all together.
+// child process, and the process tree sampled every 50 ms: the wall time, the peak resident
+// memory of the export program, of its helper, of the largest web engine process and of them
+// all together at their fullest moment.
 //
 //     bench_section_pdf [documents] [kilobytes] [rounds] [--keep FOLDER]   (default 100 100 3)
 //
@@ -70,22 +71,28 @@ ProcessSample Sample(qint64 pid) {
     return sample;
 }
 
-// Every process below `root` (and `root` itself) with its sample.
+// `root` and every process below it, with their samples, found through the kernel's lists of
+// each thread's children (reading only these processes, so the sampling itself costs little).
 std::map<qint64, ProcessSample> Tree(qint64 root) {
-    std::map<qint64, ProcessSample> all;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (number) {
-            all[pid] = Sample(pid);
-        }
-    }
     std::map<qint64, ProcessSample> tree;
-    for (const auto& [pid, sample] : all) {
-        for (qint64 up = pid; up > 1 && all.count(up); up = all[up].parent) {
-            if (up == root) {
-                tree[pid] = sample;
-                break;
+    std::vector<qint64> pending{root};
+    while (!pending.empty()) {
+        const qint64 pid = pending.back();
+        pending.pop_back();
+        const ProcessSample sample = Sample(pid);
+        if (sample.residentKb < 0) {
+            continue;
+        }
+        tree[pid] = sample;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+        for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile children(tasks + u'/' + task + QStringLiteral("/children"));
+            if (children.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& child : children.readAll().split(' ')) {
+                    if (const qint64 id = child.trimmed().toLongLong(); id > 0) {
+                        pending.push_back(id);
+                    }
+                }
             }
         }
     }
@@ -94,7 +101,8 @@ std::map<qint64, ProcessSample> Tree(qint64 root) {
 
 struct Round {
     double seconds = 0;
-    qint64 exportPeakKb = 0;
+    qint64 exportPeakKb = 0; // orvelle-export, which runs orvelle-export-pdf
+    qint64 helperPeakKb = 0; // orvelle-export-pdf, which drives the engine
     qint64 enginePeakKb = 0; // the largest single web engine process
     qint64 totalPeakKb = 0;  // all processes together at their fullest moment
     int engineProcesses = 0;
@@ -111,13 +119,15 @@ Round RunOnce(const QString& exporter, const QString& library, const QString& ou
     process.waitForStarted();
     Round round;
     std::map<qint64, bool> engines;
-    while (!process.waitForFinished(20)) {
+    while (!process.waitForFinished(50)) {
         const auto tree = Tree(process.processId());
         qint64 total = 0;
         for (const auto& [pid, sample] : tree) {
             total += std::max<qint64>(0, sample.residentKb);
             if (pid == process.processId()) {
                 round.exportPeakKb = std::max(round.exportPeakKb, sample.residentKb);
+            } else if (sample.parent == process.processId()) {
+                round.helperPeakKb = std::max(round.helperPeakKb, sample.residentKb);
             } else if (sample.name.startsWith(QStringLiteral("QtWebEngine"))) {
                 round.enginePeakKb = std::max(round.enginePeakKb, sample.residentKb);
                 engines[pid] = true;
@@ -149,8 +159,8 @@ int main(int argc, char** argv) {
     const QString output = QString::fromStdString((folder / "section.pdf").string());
     std::printf("a folder of %d documents of %d KB to PDF, %d rounds\n", documents, kilobytes,
                 rounds);
-    std::printf("%8s %10s %12s %14s %12s %6s\n", "wall s", "export MB", "engine MB", "engine procs",
-                "all MB", "exit");
+    std::printf("%8s %10s %10s %12s %14s %10s %6s\n", "wall s", "export MB", "helper MB",
+                "engine MB", "engine procs", "all MB", "exit");
     for (int i = 0; i < rounds; ++i) {
         const Round round = RunOnce(exporter, QString::fromStdString(library.string()), output);
         std::printf("%8.2f %10.1f %12.1f %14d %12.1f %6d\n", round.seconds,

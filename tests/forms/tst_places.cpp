@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QSettings>
@@ -337,6 +338,20 @@ private slots:
         const std::vector<fixtures::OutlineItem> outline = {
             {"Нормативы", 0, 0}, {"Бетон", 1, 1}, {"Подпапка", 1, 2}, {"Глубокий", 2, 3}};
         QCOMPARE(contents.outline, outline);
+
+        // «Печать раздела…» after the print dialog, here into a PDF file.
+        const QString printed = QString::fromStdString(folder_.File("printed.pdf"));
+        QPrinter& printer = Form().Sections1->Printer();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        TriggerTreeAction(22, "TreePrintSection");
+        QPrintDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = Form().findChild<QPrintDialog*>()));
+        dialog->accept();
+        QVERIFY(finished.wait(120000));
+        QVERIFY2(finished.at(1).at(0).toBool(), qPrintable(finished.at(1).at(1).toString()));
+        const std::vector<fixtures::OutlineItem> section = {{"Подпапка", 0, 0}, {"Глубокий", 1, 1}};
+        QCOMPARE(fixtures::ReadPdfOutline(printed.toStdString()).outline, section);
 
         // «Печать раздела…» is for folders; a document's HTML is saved as UTF-8.
         Form().TreeView1->setCurrentItem(ItemById(21));
