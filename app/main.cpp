@@ -1,16 +1,8 @@
-// Orvelle: start-up in a fixed order, then the message loop.
+// Orvelle: the command line, a hand-over to a viewer already running, else start-up in a fixed
+// order and the message loop.
 #include "CommandLine.h"
-#include "StartupFailure.h"
-#include "forms/ErrorDisplay.h"
-#include "forms/LaunchRequest.h"
-#include "forms/StartupSources.h"
-#include "forms/Unit1.h"
-#include "forms/Unit2.h"
-#include "forms/Unit3.h"
+#include "Program.h"
 #include "platform/InstanceChannel.h"
-#include "platform/QtTranslations.h"
-#include "platform/TerminationSignals.h"
-#include "resources/Pictures.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
@@ -38,39 +30,5 @@ int main(int argc, char* argv[]) {
     if (!request.Empty() && platform::InstanceChannel().Send(request.ToMessage())) {
         return 0;
     }
-    forms::StartupSources::SetLaunchLibrary(request.file);
-
-    // Before anything attaches a database: see there.
-    platform::QuitOnTerminationSignals(application);
-    platform::InstallQtTranslations(application);
-    application.setWindowIcon(resources::ProgramIcon());
-    application.setQuitOnLastWindowClosed(false); // closing the main window ends the program
-
-    try {
-        forms::CustomerData = new forms::TCustomerData(&application);
-        forms::Form2 = new forms::TForm2();
-        forms::AboutBox = new forms::TAboutBox();
-    } catch (...) {
-        if (platform::TerminationRequested()) {
-            return 0;
-        }
-        app::ShowStartupFailure(std::current_exception());
-        return 1;
-    }
-
-    // A termination signal during start-up ends the program before its window shows.
-    int result = 0;
-    if (!platform::TerminationRequested()) {
-        forms::ListenForLaunches(*forms::Form2);
-        forms::Form2->ShowAsLastTime();
-        QMetaObject::invokeMethod(
-            forms::Form2,
-            [request] { forms::Guarded([&] { forms::Form2->ResumeReading(request); }); },
-            Qt::QueuedConnection);
-        result = application.exec();
-    }
-    delete forms::AboutBox;
-    delete forms::Form2;
-    delete forms::CustomerData;
-    return result;
+    return app::RunProgram(application, {}, request);
 }

@@ -51,23 +51,35 @@ set(ORVELLE_TEST_ENVIRONMENT
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/test-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
-# orvelle_add_test(NAME name SOURCES ... LIBRARIES ... [GTEST])
+# The programs of the tests labelled "headless": they open no window and start no browser
+# engine (database components, the register, search, the tools, the seams below the GUI).
+# `cmake --build ... --target orvelle_headless_tests` builds just them, and `ctest -L headless`
+# runs just them (scripts/test-sanitizers.sh).
+add_custom_target(orvelle_headless_tests)
+
+# orvelle_add_test(NAME name SOURCES ... LIBRARIES ... [GTEST] [HEADLESS] [TIMEOUT seconds])
 # A GoogleTest program registers each of its cases; a Qt Test program registers as one test.
 function(orvelle_add_test)
-    cmake_parse_arguments(T "GTEST" "NAME;TIMEOUT" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(T "GTEST;HEADLESS" "NAME;TIMEOUT" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    set(label_properties "")
+    if(T_HEADLESS)
+        set(label_properties LABELS headless)
+        add_dependencies(orvelle_headless_tests ${T_NAME})
+    endif()
     if(T_GTEST)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
         gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${ORVELLE_TEST_DISCOVERY}
-            PROPERTIES ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
+            PROPERTIES ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT}
+                       ${label_properties})
     else()
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
         add_test(NAME ${T_NAME} COMMAND ${T_NAME})
         set_tests_properties(${T_NAME} PROPERTIES
-            ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
+            ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT} ${label_properties})
     endif()
 endfunction()

@@ -197,4 +197,8 @@ void ClientLibrary::SetFileNames(std::vector<std::string> fileNames) {
     SharedLibrary::Close(std::exchange(s.library, nullptr));
 }
 
+void ClientLibrary::KeepModulesLoaded() {
+    SharedLibrary::KeepLoaded("/firebird/");
+}
+
 } // namespace orvelle::db

@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "ClientLibrary.h"
 #include "Errors.h"
 #include "InfoBuffer.h"
 #include "ParameterBlock.h"
@@ -40,6 +41,13 @@ Database::~Database() {
         Close();
     } catch (...) {
         // a failed detach at destruction is not reported
+    }
+    // Whatever still refers to this database outlives it: it is told to forget it.
+    for (Transaction* transaction : transactions_) {
+        transaction->ForgetDatabase();
+    }
+    for (Query* query : queries_) {
+        query->ForgetDatabase();
     }
 }
 
@@ -95,6 +103,7 @@ void Database::Open() {
         handle_ = 0;
         RaiseNaming(status, attachName);
     }
+    ClientLibrary::KeepModulesLoaded();
 
     const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
     char result[512] = {};
@@ -138,8 +147,14 @@ void Database::Close() {
     if (!Connected()) {
         return;
     }
-    if (defaultTransaction_ != nullptr && defaultTransaction_->Active()) {
+    // The default transaction first, then any other that spans this database: a detach with
+    // a transaction still active would fail.
+    if (defaultTransaction_ != nullptr) {
         defaultTransaction_->EndByForce();
+    }
+    const std::vector<Transaction*> transactions = transactions_;
+    for (Transaction* transaction : transactions) {
+        transaction->EndByForce();
     }
     // A copy: closing a query never changes the list, but stay safe against it.
     const std::vector<Query*> queries = queries_;
@@ -162,6 +177,27 @@ void Database::AddQuery(Query* query) {
 
 void Database::RemoveQuery(Query* query) {
     queries_.erase(std::remove(queries_.begin(), queries_.end(), query), queries_.end());
+}
+
+void Database::SetDefaultTransaction(Transaction* transaction) {
+    if (transaction != nullptr && transaction->DefaultDatabase() != this) {
+        throw EIBClientError("Transaction does not span this database");
+    }
+    defaultTransaction_ = transaction;
+}
+
+void Database::AddTransaction(Transaction* transaction) {
+    if (std::find(transactions_.begin(), transactions_.end(), transaction) == transactions_.end()) {
+        transactions_.push_back(transaction);
+    }
+}
+
+void Database::RemoveTransaction(Transaction* transaction) {
+    transactions_.erase(std::remove(transactions_.begin(), transactions_.end(), transaction),
+                        transactions_.end());
+    if (defaultTransaction_ == transaction) {
+        defaultTransaction_ = nullptr;
+    }
 }
 
 } // namespace orvelle::db

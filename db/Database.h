@@ -50,7 +50,8 @@ public:
 
     int SQLDialect() const { return sqlDialect_; }
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
-    void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
+    // `transaction` spans this database (its DefaultDatabase() is this one), or is null.
+    void SetDefaultTransaction(Transaction* transaction);
 
     // Turns DatabaseName into the name the attach call is given (for instance the path of a
     // private copy of the file); without one the name goes to the attach unchanged. It runs
@@ -60,17 +61,20 @@ public:
         attachNameResolver_ = std::move(resolver);
     }
 
-    // The database parameter block built from Params(); exposed for inspection.
     // The database parameter block built from Params(), with the UTF-8 file-name flag where
     // names are UTF-8 and the client takes the flag; exposed for inspection.
     std::string BuildParameterBlock() const;
 
-    // For Transaction and Query.
+    // For Transaction and Query. Each registers itself for as long as it exists; Close()
+    // ends the transactions and releases the queries before it detaches, and a database that
+    // goes first lets go of them, so the three can be destroyed in any order.
     const ClientApi& Api() const { return api_; }
     isc_db_handle* Handle() { return &handle_; }
     void AddQuery(Query* query);
     void RemoveQuery(Query* query);
     const std::vector<Query*>& Queries() const { return queries_; }
+    void AddTransaction(Transaction* transaction);
+    void RemoveTransaction(Transaction* transaction); // also stops it being the default
     void ParamsChanged() { paramsChanged_ = true; }
 
 private:
@@ -85,6 +89,7 @@ private:
     isc_db_handle handle_ = 0;
     int sqlDialect_ = 3;
     Transaction* defaultTransaction_ = nullptr;
+    std::vector<Transaction*> transactions_;
     std::vector<Query*> queries_;
     AttachNameResolver attachNameResolver_;
 };

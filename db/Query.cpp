@@ -1,5 +1,6 @@
 #include "Query.h"
 
+#include "ClientLibrary.h"
 #include "Database.h"
 #include "Errors.h"
 #include "InfoBuffer.h"
@@ -174,6 +175,16 @@ void Query::Close() {
     d.rows.Release();
     d.ReleaseBlobs();
     d.fields.clear();
+}
+
+void Query::ForgetDatabase() {
+    Unprepare();
+    database_ = nullptr;
+}
+
+void Query::ForgetTransaction() {
+    Unprepare();
+    transaction_ = nullptr;
 }
 
 void Query::Unprepare() {
@@ -396,6 +407,7 @@ void Query::Open() {
         d.fields.clear();
         throw;
     }
+    ClientLibrary::KeepModulesLoaded();
     d.open = true;
     d.eof = false;
     d.fetchedAll = false;

@@ -107,6 +107,11 @@ public:
     // Closes the query and releases its prepared statement (DSQL_drop); the text and the
     // parameters stay. Used before the transaction ends or the connection detaches.
     void Unprepare();
+    // Called by a database or transaction destroyed before this query: the query releases
+    // what it still holds; opening it again raises "Database not assigned" or "Transaction
+    // not assigned".
+    void ForgetDatabase();
+    void ForgetTransaction();
 
 private:
     friend class Field;

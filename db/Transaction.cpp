@@ -19,10 +19,22 @@ struct TransactionEntry {
 } // namespace
 
 Transaction::Transaction(Database* defaultDatabase)
-    : api_(ClientLibrary::Load()), database_(defaultDatabase) {}
+    : api_(ClientLibrary::Load()), database_(defaultDatabase) {
+    if (database_ != nullptr) {
+        database_->AddTransaction(this);
+    }
+}
 
 Transaction::~Transaction() {
     EndByForce();
+    if (database_ != nullptr) {
+        for (Query* query : database_->Queries()) {
+            if (query->GetTransaction() == this) {
+                query->ForgetTransaction();
+            }
+        }
+        database_->RemoveTransaction(this);
+    }
 }
 
 bool Transaction::Active() const {

@@ -7,10 +7,13 @@ namespace orvelle::db {
 class Database;
 
 // The one transaction spanning the connection. No transaction parameter block is sent.
+// It registers with its database for as long as it exists, so either may go first.
 class Transaction {
 public:
     explicit Transaction(Database* defaultDatabase); // loads the client library
-    ~Transaction(); // commits when active (rollback when the commit fails), silently
+    // Commits when active (rollback when the commit fails), silently; then the queries that
+    // use it and its database let go of it.
+    ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
@@ -24,6 +27,8 @@ public:
 
     Database* DefaultDatabase() const { return database_; }
     isc_tr_handle* Handle() { return &handle_; }
+    // Called by a database destroyed before this transaction (which it has ended already).
+    void ForgetDatabase() { database_ = nullptr; }
 
 private:
     const ClientApi& api_;

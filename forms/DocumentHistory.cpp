@@ -3,6 +3,7 @@
 #include "ErrorDisplay.h"
 #include "resources/Pictures.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentRender.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +16,7 @@
 namespace orvelle::forms {
 
 DocumentHistory::DocumentHistory(QWidget* window, QTreeWidget* tree, viewer::BrowserView* browser,
-                                 std::function<void()> renderSelected)
+                                 RenderSelected renderSelected)
     : QObject(window), window_(window), tree_(tree), browser_(browser),
       renderSelected_(std::move(renderSelected)) {
     back_ = new QAction(QIcon(resources::BackPicture()), QStringLiteral("Назад"), window);
@@ -115,20 +116,29 @@ void DocumentHistory::Go(int step) {
     tree_->setCurrentItem(place.item);
     tree_->scrollToItem(place.item);
 
-    if (place.item != shown) {
-        arriving_ = place.item;
-        const quint64 moves = moves_;
-        QPointer<QObject> alive(this);
-        const auto done = qScopeGuard([this, alive] {
-            if (alive) {
-                arriving_ = nullptr;
-            }
-        });
-        renderSelected_();
-        if (!alive || moves != moves_) {
-            return; // the window went away, or the reader went elsewhere meanwhile
-        }
+    if (place.item == shown) {
+        Arrive(place);
+        return;
     }
+    viewer::DocumentRender* render = nullptr;
+    {
+        arriving_ = place.item;
+        const auto arrived = qScopeGuard([this] { arriving_ = nullptr; });
+        render = renderSelected_();
+    }
+    if (!render) {
+        return;
+    }
+    // Once the document is in, unless the reader went elsewhere meanwhile.
+    const quint64 moves = moves_;
+    connect(render, &viewer::DocumentRender::Finished, this, [this, moves, place] {
+        if (moves == moves_) {
+            Arrive(place);
+        }
+    });
+}
+
+void DocumentHistory::Arrive(const Place& place) {
     if (!browser_) {
         return;
     }
@@ -136,7 +146,7 @@ void DocumentHistory::Go(int step) {
         browser_->page()->runJavaScript(QStringLiteral("window.scrollTo(0,0)"),
                                         QWebEngineScript::ApplicationWorld);
     } else {
-        browser_->ScrollToAnchor(place.anchor);
+        browser_->ScrollToAnchor(place.anchor, this, [](viewer::BrowserView::ScrollOutcome) {});
     }
 }
 

@@ -14,7 +14,8 @@ class QWidget;
 
 namespace orvelle::viewer {
 class BrowserView;
-}
+class DocumentRender;
+} // namespace orvelle::viewer
 
 namespace orvelle::forms {
 
@@ -30,9 +31,11 @@ class DocumentHistory : public QObject {
     Q_OBJECT
 
 public:
-    // `renderSelected` shows the tree's selected entry as a click on it would.
+    // `renderSelected` shows the tree's selected entry as a click on it would and gives the
+    // render under way (nullptr when none started).
+    using RenderSelected = std::function<viewer::DocumentRender*()>;
     DocumentHistory(QWidget* window, QTreeWidget* tree, viewer::BrowserView* browser,
-                    std::function<void()> renderSelected);
+                    RenderSelected renderSelected);
     ~DocumentHistory() override;
 
     // A document is about to be shown for `item`, by a click or the like.
@@ -67,13 +70,15 @@ private:
 
     void Push(const Place& place);
     void Go(int step);
+    // Scrolls the shown document to the place's anchor, or to its top.
+    void Arrive(const Place& place);
     void Forget();
     void UpdateActions();
 
     QPointer<QWidget> window_;
     QPointer<QTreeWidget> tree_;
     QPointer<viewer::BrowserView> browser_;
-    std::function<void()> renderSelected_;
+    RenderSelected renderSelected_;
     std::vector<Place> places_;
     int current_ = -1;
     QTreeWidgetItem* arriving_ = nullptr; // the entry Go is rendering; not a new place

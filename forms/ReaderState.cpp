@@ -4,12 +4,12 @@
 #include "ReadingSettings.h"
 #include "RegisterTreeItem.h"
 #include "viewer/BrowserView.h"
+#include "viewer/PageQuestion.h"
 
 #include <QMainWindow>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 
 #include <algorithm>
 
@@ -18,6 +18,7 @@ namespace orvelle::forms {
 namespace {
 
 constexpr int kScrollWatchMs = 1000;
+constexpr std::chrono::milliseconds kScrollAnswerLimit{2000};
 const QString kGeometryKey = QStringLiteral("Window/Geometry");
 const QString kSplitterKey = QStringLiteral("Window/Splitter");
 const QString kEntryKey = QStringLiteral("/LastEntry");
@@ -73,27 +74,25 @@ void ReaderState::EntryShown(std::int32_t id) {
     scrollWatch_.start();
 }
 
+void ReaderState::Scrolled(int y) {
+    scroll_ = y;
+    ++shown_; // an answer asked for before is out of date
+}
+
 void ReaderState::AskScroll() {
-    // One question at a time to a page; a page stuck in a script never answers, and the next
-    // document comes in a page of its own.
-    if (!view_ || !view_->HasDocument() || (asking_ && askedPage_ == view_->page())) {
+    // One question at a time; a page stuck in a script leaves it unanswered within the limit.
+    if (!view_ || !view_->HasDocument() || asking_) {
         return;
     }
     asking_ = true;
-    askedPage_ = view_->page();
-    QPointer<ReaderState> self(this);
     const quint64 shown = shown_;
-    view_->page()->runJavaScript(QStringLiteral("window.scrollY"),
-                                 QWebEngineScript::ApplicationWorld,
-                                 [self, shown](const QVariant& y) {
-                                     if (!self) {
-                                         return;
-                                     }
-                                     self->asking_ = false;
-                                     if (shown == self->shown_ && y.isValid()) {
-                                         self->scroll_ = qRound(y.toDouble());
-                                     }
-                                 });
+    viewer::AskPage(view_->page(), QStringLiteral("window.scrollY"), kScrollAnswerLimit, this,
+                    [this, shown](const std::optional<QVariant>& y) {
+                        asking_ = false;
+                        if (y && shown == shown_) {
+                            scroll_ = qRound(y->toDouble());
+                        }
+                    });
 }
 
 ReaderState::Place ReaderState::KeptPlace() const {

@@ -14,7 +14,6 @@ class QMainWindow;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QWebEnginePage;
 
 namespace orvelle::viewer {
 class BrowserView;
@@ -27,7 +26,7 @@ namespace orvelle::forms {
 // in the tree; for the window its size and state and the splitter between the panes.
 //
 // What it keeps is followed as it changes (the entry as it is shown, the folders as they open
-// and close, the scroll position by asking the page now and then), so it can be written at any
+// and close, the scroll position by asking the page now and then, never waiting for it), so it can be written at any
 // moment, also after the tree and the browser are gone: at exit, and for the library left
 // behind when another is opened.
 class ReaderState : public QObject {
@@ -48,6 +47,8 @@ public:
     void LibraryOpened(const QString& identity);
     // The entry `id` is shown, from its top.
     void EntryShown(std::int32_t id);
+    // The entry shown was taken `y` pixels down (not by the reader: a scroll position restored).
+    void Scrolled(int y);
 
     // What was kept for the library now open.
     Place KeptPlace() const;
@@ -70,8 +71,7 @@ private:
     std::optional<std::int32_t> entry_;
     int scroll_ = 0;
     quint64 shown_ = 0; // counts entries shown: a late scroll answer for another is dropped
-    bool asking_ = false;
-    QPointer<QWebEnginePage> askedPage_;
+    bool asking_ = false; // a question is out; the page answers it or it ends unanswered
     QSet<std::int32_t> expanded_;
     QTimer scrollWatch_;
 };

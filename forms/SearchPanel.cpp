@@ -1,5 +1,6 @@
 #include "SearchPanel.h"
 
+#include "ErrorDisplay.h"
 #include "SearchResultDelegate.h"
 #include "search/BackgroundBuilder.h"
 #include "search/IndexLocation.h"
@@ -59,6 +60,13 @@ SearchPanel::SearchPanel(QWidget* parent)
     SearchEdit->setClearButtonEnabled(true);
     column->addWidget(SearchEdit);
 
+    failureLabel_ = new QLabel(this);
+    failureLabel_->setObjectName(QStringLiteral("SearchFailure"));
+    failureLabel_->setTextFormat(Qt::PlainText);
+    failureLabel_->setWordWrap(true);
+    failureLabel_->hide();
+    column->addWidget(failureLabel_);
+
     ResultList = new QListWidget(this);
     ResultList->setObjectName(QStringLiteral("ResultList1"));
     ResultList->setItemDelegate(new SearchResultDelegate(ResultList));
@@ -72,15 +80,19 @@ SearchPanel::SearchPanel(QWidget* parent)
     typingPause_ = new QTimer(this);
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
-    connect(typingPause_, &QTimer::timeout, this, &SearchPanel::SearchNow);
+    // Every handler runs guarded, as the window's own do.
+    connect(typingPause_, &QTimer::timeout, this, [this] { Guarded([this] { SearchNow(); }); });
     connect(SearchEdit, &QLineEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     connect(SearchEdit, &QLineEdit::returnPressed, this, [this] {
-        typingPause_->stop();
-        SearchNow();
-        Choose(ResultList->currentItem() ? ResultList->currentItem() : ResultList->item(0));
+        Guarded([this] {
+            typingPause_->stop();
+            SearchNow();
+            Choose(ResultList->currentItem() ? ResultList->currentItem() : ResultList->item(0));
+        });
     });
-    connect(ResultList, &QListWidget::itemClicked, this, &SearchPanel::Choose);
-    connect(ResultList, &QListWidget::itemActivated, this, &SearchPanel::Choose);
+    const auto choose = [this](QListWidgetItem* item) { Guarded([this, item] { Choose(item); }); };
+    connect(ResultList, &QListWidget::itemClicked, this, choose);
+    connect(ResultList, &QListWidget::itemActivated, this, choose);
 
     BuildProgressArea();
 }
@@ -106,9 +118,11 @@ void SearchPanel::BuildProgressArea() {
     cancelButton_->setToolTip(QStringLiteral("Остановить построение индекса"));
     cancelButton_->setFixedHeight(17);
     connect(cancelButton_, &QToolButton::clicked, this, [this] {
-        if (builder_) {
-            builder_->Cancel();
-        }
+        Guarded([this] {
+            if (builder_) {
+                builder_->Cancel();
+            }
+        });
     });
     row->addWidget(stateLabel_);
     row->addWidget(progressBar_);
@@ -132,9 +146,12 @@ void SearchPanel::OpenLibrary(const std::string& databaseName) {
     }
     searcher_ = std::make_unique<search::Searcher>(place_->folder);
     builder_ = std::make_unique<search::BackgroundBuilder>(databaseName, place_->folder);
-    connect(builder_.get(), &search::BackgroundBuilder::Progress, this, &SearchPanel::OnProgress);
-    connect(builder_.get(), &search::BackgroundBuilder::Finished, this, &SearchPanel::OnFinished);
-    connect(builder_.get(), &search::BackgroundBuilder::Failed, this, &SearchPanel::OnFailed);
+    connect(builder_.get(), &search::BackgroundBuilder::Progress, this,
+            [this](int done, int total) { Guarded([&] { OnProgress(done, total); }); });
+    connect(builder_.get(), &search::BackgroundBuilder::Finished, this,
+            [this](const search::BuildOutcome& outcome) { Guarded([&] { OnFinished(outcome); }); });
+    connect(builder_.get(), &search::BackgroundBuilder::Failed, this,
+            [this](const QString& message) { Guarded([&] { OnFailed(message); }); });
     ShowState(QStringLiteral("Индексирование…"));
     progressBar_->setRange(0, 0);
     progressBar_->show();
@@ -150,6 +167,7 @@ void SearchPanel::CloseLibrary() {
     searcher_.reset();
     place_.reset();
     ResultList->clear();
+    failureLabel_->hide();
     progressBar_->hide();
     cancelButton_->hide();
     ShowState(QString());
@@ -189,12 +207,21 @@ bool SearchPanel::Indexing() const {
 
 void SearchPanel::SearchNow() {
     ResultList->clear();
+    failureLabel_->hide();
     const QString query = SearchEdit->text();
     if (!searcher_ || query.trimmed().isEmpty()) {
         return;
     }
-    const std::vector<search::SearchHit> hits =
-        searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
+    std::vector<search::SearchHit> hits;
+    try {
+        hits = searcher_->Search(query, {.limit = kResultLimit, .partialLastWord = true});
+    } catch (const search::SearchError& error) {
+        // Said where the results would be, so a failure never reads as "nothing found".
+        failureLabel_->setText(QStringLiteral("Поиск не выполнен: ") +
+                               QString::fromStdString(error.what()));
+        failureLabel_->show();
+        return;
+    }
     for (const search::SearchHit& hit : hits) {
         auto* item = new QListWidgetItem(ResultList);
         item->setData(SearchResultDelegate::HtmlRole, ResultHtml(hit));

@@ -83,6 +83,7 @@ private:
     std::unique_ptr<search::BackgroundBuilder> builder_;
     std::vector<Retiring> retiring_; // destroyed (waited for) with the panel at the latest
     QTimer* typingPause_ = nullptr;
+    QLabel* failureLabel_ = nullptr; // why the last search failed; hidden otherwise
     QWidget* progressArea_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QToolButton* cancelButton_ = nullptr;

@@ -74,7 +74,10 @@ void TForm2::BuildLayout() {
     BuildReadingAids();
     BuildSearch();
     OpenDialog1.Filter = QStringLiteral("База данных|*.kvd|Все файлы|*.*");
-    printer_ = std::make_unique<viewer::DocumentPrinter>(WebBrowser1.data());
+    printer_ = new viewer::DocumentPrinter(WebBrowser1.data(), nullptr, this);
+    connect(printer_, &viewer::DocumentPrinter::Failed, this, [](const QString& message) {
+        ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
+    });
     BuildPlaces(); // its section commands print on the printer of the print commands
 #ifndef Q_OS_WIN
     // Where the system sends no WM_MOUSEACTIVATE, an event filter keeps the same rule.
@@ -190,8 +193,9 @@ void TForm2::BuildPanes() {
     WebBrowser1 = new viewer::BrowserView(Panel2);
     WebBrowser1->setObjectName("WebBrowser1");
     KeepOutOfTabChain(WebBrowser1); // not a tab stop, nor anything the view puts inside it
-    WebBrowser1->SetNavigationHandler(
-        [this](const QUrl& url) { return WebBrowser1BeforeNavigate2(url); });
+    WebBrowser1->SetNavigationHandler([this](const QUrl& url, bool byReader) {
+        return WebBrowser1BeforeNavigate2(url, byReader);
+    });
     connect(WebBrowser1, &viewer::BrowserView::NavigationHandlerFailed, this,
             [](const QString& message) {
                 ShowErrorDisplay(
@@ -271,11 +275,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         render = key == Qt::Key_Return || key == Qt::Key_Enter;
     }
     if (render) {
-        QPointer<QObject> alive(watched);
         Guarded([this] { TreeView1Click(); });
-        if (!alive) {
-            return true; // exit ran while the render waited: the tree is gone
-        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

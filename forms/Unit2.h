@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,7 @@ class QTreeWidgetItem;
 namespace orvelle::viewer {
 class BrowserView;
 class DocumentPrinter;
+class DocumentRender;
 } // namespace orvelle::viewer
 
 namespace orvelle::forms {
@@ -110,8 +112,9 @@ public:
     void FormActivate();
     void N6Click();
     void TreeView1Click();
-    // Asked before every navigation of the shown document; true lets it through.
-    bool WebBrowser1BeforeNavigate2(const QUrl& url);
+    // Asked before every navigation of the shown document; true lets it through. `byReader`:
+    // the reader's own click started it, not the document.
+    bool WebBrowser1BeforeNavigate2(const QUrl& url, bool byReader);
     void N4Click();
     void ToolButton1Click();
     void ToolButton2Click();
@@ -128,14 +131,24 @@ public:
     // Selects the entry in the tree, shows it as a click would and highlights `matches`.
     void OpenSearchHit(std::int32_t id, const QStringList& matches);
 
-    // Writes `html` (Windows-1251 bytes) into the browser's document and shows its name in
-    // status panel 0 as soon as it is on screen.
-    void RenderHtml(const std::string& html);
+    // What a click on the tree does: reads the selected entry's content and starts rendering it.
+    // The render under way, to hear how it ends; nullptr when nothing was rendered.
+    viewer::DocumentRender* ShowSelectedEntry();
+    // Starts writing `html` (Windows-1251 bytes) into the browser and returns at once. The
+    // document's name goes to status panel 0 as soon as it is on screen (`entryName` when the
+    // document has no title of its own); DocumentLoading is up until the render ends, and a
+    // failure goes to the error display. nullptr when the browser is gone.
+    viewer::DocumentRender* RenderHtml(const std::string& html, const QString& entryName = {});
 
-    // Opens the register entry `id` as a click on it would (its folders opened, the tree on
-    // it), then scrolls to the section `anchor` when one is given; false when the tree has no
-    // such entry.
-    bool OpenEntry(std::int32_t id, const QString& anchor = QString());
+    // Selects the register entry `id` in the tree, its folders opened and it brought into view;
+    // nullptr when the tree has no such entry.
+    QTreeWidgetItem* SelectEntry(std::int32_t id);
+    // Opens the register entry `id` as a click on it would (SelectEntry, then its document);
+    // once the document is in, scrolls to the section `anchor` when one is given and runs
+    // `arrived` (neither when another document came first). False when the tree has no such
+    // entry.
+    bool OpenEntry(std::int32_t id, const QString& anchor = QString(),
+                   std::function<void()> arrived = {});
     // Opens the library `fileName` in place of the one shown, as "Открыть файл базы данных"
     // does with a chosen file: on failure the message, and the library before stays.
     bool OpenLibraryFile(const QString& fileName);
@@ -171,12 +184,14 @@ private:
     void LibraryClosed();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
-    void ScrollToAnchor(const QString& url);
+    // Scrolls the shown document to the anchor a refused navigation named; tells the reader
+    // when their own link leads nowhere in it.
+    void ScrollToAnchor(const QString& url, bool byReader);
 
     QLabel* statusPanels_[3] = {};
     bool secondClickOfDouble_ = false;
     bool scrollUnderWay_ = false; // a refused link's scroll (or its message) is under way
-    std::unique_ptr<viewer::DocumentPrinter> printer_;
+    viewer::DocumentPrinter* printer_ = nullptr;
 };
 
 // The process-wide main window; null until start-up creates it.

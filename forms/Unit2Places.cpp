@@ -23,6 +23,7 @@
 #include "resources/Pictures.h"
 #include "viewer/BrowserView.h"
 #include "viewer/DocumentPrinter.h"
+#include "viewer/DocumentRender.h"
 
 #include <QBoxLayout>
 #include <QFileInfo>
@@ -143,23 +144,38 @@ void TForm2::AddFavourite() {
                       anchor.isEmpty() ? name : name + QStringLiteral(" — ") + anchor});
 }
 
-bool TForm2::OpenEntry(std::int32_t id, const QString& anchor) {
+QTreeWidgetItem* TForm2::SelectEntry(std::int32_t id) {
     if (!TreeView1) {
-        return false;
+        return nullptr;
     }
     QTreeWidgetItem* found = ItemsById(TreeView1).value(id);
     if (!found) {
-        return false;
+        return nullptr;
     }
     for (QTreeWidgetItem* above = found->parent(); above; above = above->parent()) {
         above->setExpanded(true);
     }
     TreeView1->setCurrentItem(found);
     TreeView1->scrollToItem(found);
-    TreeView1Click();
-    if (!anchor.isEmpty() && WebBrowser1 && History1->CurrentItem() == found) {
-        WebBrowser1->ScrollToAnchor(anchor);
-        History1->AnchorFollowed(anchor);
+    return found;
+}
+
+bool TForm2::OpenEntry(std::int32_t id, const QString& anchor, std::function<void()> arrived) {
+    if (!SelectEntry(id)) {
+        return false;
+    }
+    viewer::DocumentRender* render = ShowSelectedEntry();
+    if (render && (!anchor.isEmpty() || arrived)) {
+        // A render finishes only while it is the newest: its document is the one on screen.
+        connect(render, &viewer::DocumentRender::Finished, this, [this, anchor, arrived] {
+            if (!anchor.isEmpty() && WebBrowser1) {
+                WebBrowser1->ScrollToAnchor(anchor, this, [](viewer::BrowserView::ScrollOutcome) {});
+                History1->AnchorFollowed(anchor);
+            }
+            if (arrived) {
+                arrived();
+            }
+        });
     }
     return true;
 }
@@ -201,12 +217,17 @@ void TForm2::ResumeReading(const LaunchRequest& request) {
         }
     }
     // Entries asked for from the outside win over the place kept.
-    if (!request.entry && place.entry && OpenEntry(*place.entry) && place.scroll > 0 &&
-        WebBrowser1) {
-        WebBrowser1->page()->runJavaScript(
-            QStringLiteral("window.scrollTo(0, %1)").arg(place.scroll),
-            QWebEngineScript::ApplicationWorld);
-        ReaderState1->EntryShown(*place.entry);
+    if (!request.entry && place.entry) {
+        const std::int32_t id = *place.entry;
+        const int scroll = place.scroll;
+        OpenEntry(id, QString(), [this, scroll] {
+            if (scroll > 0 && WebBrowser1) {
+                WebBrowser1->page()->runJavaScript(
+                    QStringLiteral("window.scrollTo(0, %1)").arg(scroll),
+                    QWebEngineScript::ApplicationWorld);
+                ReaderState1->Scrolled(scroll);
+            }
+        });
     }
     LaunchRequest rest = request;
     rest.file.clear(); // opened already, at start-up

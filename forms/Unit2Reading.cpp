@@ -22,7 +22,8 @@ void TForm2::BuildReadingAids() {
     TitleFilter1 = new TitleFilter(TreeView1, Panel1); // above the tree
     static_cast<QBoxLayout*>(Panel1->layout())->insertWidget(0, TitleFilter1);
 
-    History1 = new DocumentHistory(this, TreeView1, WebBrowser1, [this] { TreeView1Click(); });
+    History1 =
+        new DocumentHistory(this, TreeView1, WebBrowser1, [this] { return ShowSelectedEntry(); });
     ToolBar5 = MakeFlatToolBar(ControlBar1, "ToolBar5");
     ToolBar5->setFixedWidth(46);
     ToolButton13 = AddToolButton(ToolBar5, History1->BackAction(), "ToolButton13");

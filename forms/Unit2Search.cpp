@@ -3,16 +3,14 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
-#include "RegisterTreeItem.h"
 #include "SearchPanel.h"
 #include "viewer/BrowserView.h"
 
 #include <QBoxLayout>
+#include <QFrame>
 #include <QLayout>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 namespace orvelle::forms {
 
@@ -44,28 +42,12 @@ void TForm2::BuildSearch() {
 }
 
 void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
-    if (!TreeView1) {
-        return;
-    }
-    QTreeWidgetItem* found = nullptr;
-    for (QTreeWidgetItemIterator it(TreeView1); *it && !found; ++it) {
-        const auto* item = dynamic_cast<const RegisterTreeItem*>(*it);
-        if (item && item->Entry().id == id) {
-            found = *it;
+    const QString first = matches.isEmpty() ? QString() : matches.first();
+    OpenEntry(id, QString(), [this, first] {
+        if (WebBrowser1 && !first.isEmpty()) {
+            WebBrowser1->page()->findText(first);
         }
-    }
-    if (!found) {
-        return;
-    }
-    for (QTreeWidgetItem* above = found->parent(); above; above = above->parent()) {
-        above->setExpanded(true);
-    }
-    TreeView1->setCurrentItem(found);
-    TreeView1->scrollToItem(found);
-    TreeView1Click();
-    if (WebBrowser1 && !matches.isEmpty()) {
-        WebBrowser1->page()->findText(matches.first());
-    }
+    });
 }
 
 } // namespace orvelle::forms

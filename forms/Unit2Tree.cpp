@@ -13,6 +13,7 @@
 #include "store/RegisterQueries.h"
 #include "store/RegisterWalk.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentRender.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -85,24 +86,30 @@ void TForm2::ClearTree() {
 }
 
 void TForm2::TreeView1Click() {
+    ShowSelectedEntry();
+}
+
+viewer::DocumentRender* TForm2::ShowSelectedEntry() {
     QTreeWidgetItem* selected = TreeView1->currentItem();
     if (!selected || !TreeView1->selectionModel()->isSelected(TreeView1->currentIndex())) {
-        return;
+        return nullptr;
     }
     const auto* item = dynamic_cast<RegisterTreeItem*>(selected);
     if (!item) {
-        return;
+        return nullptr;
     }
     const std::string text =
         store::ReadDocumentContent(CustomerData->IBQuery1, item->Entry().idCONTENTS);
-    if (WebBrowser1) {
-        History1->DocumentOpened(selected);
-        FindBar1->DocumentChanged();
-        RenderHtml(text);
-        if (PrintZoom1) {
-            PrintZoom1->Apply();
-        }
+    if (!WebBrowser1) {
+        return nullptr;
     }
+    History1->DocumentOpened(selected);
+    FindBar1->DocumentChanged();
+    viewer::DocumentRender* render = RenderHtml(text, selected->text(0));
+    if (render && PrintZoom1) {
+        connect(render, &viewer::DocumentRender::Finished, PrintZoom1, &PrintZoom::Apply);
+    }
+    return render;
 }
 
 } // namespace orvelle::forms

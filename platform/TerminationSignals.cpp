@@ -5,7 +5,9 @@
 #ifndef _WIN32
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -30,9 +32,19 @@ volatile std::sig_atomic_t requested = 0;
 // Only async-signal-safe work here: the flag, and one byte into the pipe read on the GUI
 // thread.
 void OnSignal(int) {
+    const int savedErrno = errno;
     requested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+// Non-blocking, so a burst of signals never blocks the handler on a full socket, and
+// close-on-exec, so no program started from here holds the pair.
+bool PrepareEnd(int descriptor) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    return flags >= 0 && ::fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) == 0 &&
+           ::fcntl(descriptor, F_SETFD, FD_CLOEXEC) == 0;
 }
 
 } // namespace
@@ -41,10 +53,17 @@ void QuitOnTerminationSignals(QCoreApplication& application) {
     if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         return;
     }
+    if (!PrepareEnd(signalPipe[0]) || !PrepareEnd(signalPipe[1])) {
+        ::close(signalPipe[0]);
+        ::close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+        return;
+    }
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [notifier] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
+        char bytes[16];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
         notifier->setEnabled(false);
         QCoreApplication::quit();
     });

@@ -76,6 +76,10 @@ void BackgroundBuilder::Run() {
     } catch (const std::exception& error) {
         const QString message = QString::fromLocal8Bit(error.what());
         report([this, message] { Q_EMIT Failed(message); });
+    } catch (...) {
+        // Nothing may leave the thread's body: an escaping exception ends the whole program.
+        report(
+            [this] { Q_EMIT Failed(QStringLiteral("the build stopped on an unexpected error")); });
     }
 }
 

@@ -47,7 +47,8 @@ struct Searcher::Impl {
     std::optional<Xapian::Database> index;
     Xapian::Stem stemmer = RussianStemmer();
 
-    // The index as it is now; false when there is none yet.
+    // The index as it is now; false when there is none yet (none built, or one of another
+    // format that the next build replaces). Raises the index's other errors.
     bool Refresh() {
         try {
             if (index) {
@@ -59,9 +60,9 @@ struct Searcher::Impl {
         } catch (const Xapian::DatabaseOpeningError&) {
             index.reset();
             return false;
-        } catch (const Xapian::DatabaseError&) {
+        } catch (const Xapian::Error&) {
             index.reset();
-            return false;
+            throw;
         }
     }
 
@@ -120,13 +121,17 @@ Searcher::~Searcher() = default;
 
 std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOptions& options) {
     std::vector<SearchHit> hits;
-    if (options.limit <= 0 || !impl_->Refresh()) {
+    if (options.limit <= 0) {
         return hits;
     }
-    // A build that commits meanwhile may pull the ground from under a reader: try once more on
-    // the newer state.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // A build that commits meanwhile may pull the ground from under a reader: try again on the
+    // newer state, a few times.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
         try {
+            if (!impl_->Refresh()) {
+                return hits; // nothing indexed (any more)
+            }
             const Xapian::Query parsed = impl_->Build(query, options.partialLastWord);
             if (parsed.empty()) {
                 return hits;
@@ -161,21 +166,31 @@ std::vector<SearchHit> Searcher::Search(const QString& query, const SearchOption
                 hits.push_back(std::move(hit));
             }
             return hits;
-        } catch (const Xapian::DatabaseModifiedError&) {
-            impl_->Refresh();
-        } catch (const Xapian::Error&) {
-            return {};
+        } catch (const Xapian::DatabaseModifiedError& error) {
+            if (attempt == kAttempts) {
+                throw SearchError("the index kept changing during the search: " +
+                                  error.get_description());
+            }
+        } catch (const Xapian::Error& error) {
+            throw SearchError("the index cannot be read: " + error.get_description());
         }
     }
-    return hits;
 }
 
 int Searcher::DocumentCount() {
-    return impl_->Refresh() ? static_cast<int>(impl_->index->get_doccount()) : 0;
+    try {
+        return impl_->Refresh() ? static_cast<int>(impl_->index->get_doccount()) : 0;
+    } catch (const Xapian::Error&) {
+        return 0;
+    }
 }
 
 bool Searcher::Complete() {
-    return impl_->Refresh() && impl_->index->get_metadata(kMetaComplete) == "1";
+    try {
+        return impl_->Refresh() && impl_->index->get_metadata(kMetaComplete) == "1";
+    } catch (const Xapian::Error&) {
+        return false;
+    }
 }
 
 } // namespace orvelle::search

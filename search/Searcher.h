@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace orvelle::search {
@@ -16,6 +17,13 @@ struct SearchHit {
     QString path;        // plain text: the folders above the entry
     QString snippet;     // HTML: escaped document text with <mark>…</mark> around matches
     QStringList matches; // the words marked in the snippet, as the document writes them
+};
+
+// The index is there but cannot be read (damaged, or changing faster than a search can keep
+// up with); the message says why.
+class SearchError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 struct SearchOptions {
@@ -35,11 +43,11 @@ public:
     Searcher& operator=(const Searcher&) = delete;
 
     // Empty when nothing matches, when the query has no words, or when nothing has been
-    // indexed yet.
+    // indexed yet. Raises SearchError when the index cannot be read.
     std::vector<SearchHit> Search(const QString& query, const SearchOptions& options = {});
-    // Entries in the index now.
+    // Entries in the index now; 0 when there is none or it cannot be read.
     int DocumentCount();
-    // True once a build has gone through the whole library.
+    // True once a build has gone through the whole library (and the index can be read).
     bool Complete();
 
 private:

@@ -1,14 +1,15 @@
 #include "BrowserView.h"
 
-#include "BrowserError.h"
 #include "ContentProfile.h"
+#include "DocumentRender.h"
 #include "DocumentScripts.h"
-#include "EngineWait.h"
 #include "GuardedPage.h"
 #include "PageProcess.h"
+#include "PageQuestion.h"
 
-#include <QScopeGuard>
-#include <QVariantMap>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -20,22 +21,9 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kScrollLimit = 5000ms;
-constexpr auto kPollInterval = 15ms;
-// Bringing up a page with its empty document takes well under a second; a machine that cannot
-// do it in this time has a problem of its own.
-constexpr auto kPageLimit = 60000ms;
 constexpr auto kMemoryCheckInterval = 500ms;
-// What the engine needs for a document over its empty page: about 65 bytes per character
-// (1.34 GB for 20 million), with room to spare.
-constexpr qint64 kMemoryPerCharacter = 80;
-
-BrowserError PageProcessEnded(const GuardedPage* page) {
-    if (page && !page->StopReason().isEmpty()) {
-        return BrowserError(page->StopReason());
-    }
-    return BrowserError(QStringLiteral("The browser's page process ended while the document "
-                                       "was being written; click the entry again to show it"));
-}
+// A navigation announced this soon after the reader's click or key in the view is theirs.
+constexpr qint64 kGestureWindowMs = 1000;
 
 bool IsInline(const QUrl& url) {
     const QString scheme = url.scheme();
@@ -48,14 +36,29 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent) {
     memoryWatch_.setInterval(kMemoryCheckInterval);
     connect(&memoryWatch_, &QTimer::timeout, this, &BrowserView::WatchMemory);
     memoryWatch_.start();
+    // The reader's clicks and keys reach the engine's own widget inside the view, which changes
+    // with the page: they are watched on their way through the application.
+    qApp->installEventFilter(this);
     // A page of our own from the start: page() never falls back to the default profile. It
     // loads its empty document when the first render or NavigateToBlank asks for it.
     Show(NewPage(false));
 }
 
 BrowserView::~BrowserView() {
-    // The pages go before the view that shows them.
+    // Nobody hears of anything from here on: renders and whatever else waits on the pages go
+    // first, silently, so that the pages' going (which answers their scripts with nothing)
+    // reaches no one. The pages go before the view that shows them, and their processes with
+    // them at once, whatever their documents are doing (one stuck in a loop would not end by
+    // itself).
     memoryWatch_.stop();
+    emit Closing();
+    qDeleteAll(findChildren<DocumentRender*>(Qt::FindDirectChildrenOnly));
+    for (GuardedPage* page : findChildren<GuardedPage*>(Qt::FindDirectChildrenOnly)) {
+        const qint64 pid = page->renderProcessPid();
+        if (pid > 0) {
+            pageprocess::End(pid);
+        }
+    }
     delete spare_.data();
 }
 
@@ -131,19 +134,29 @@ void BrowserView::Show(GuardedPage* page) {
     setPage(page);
     shown_ = page;
     if (former) {
-        // Its scripts, timers and frames end with it; its process too, at once, whatever its
-        // document does (a page stuck in a loop would not end by itself), unless another page
-        // shares it.
-        const qint64 pid = former->renderProcessPid();
         former->disconnect(this);
-        former->deleteLater();
-        const bool shared = pid == page->renderProcessPid() ||
-                            (spare_ && spare_ != former && pid == spare_->renderProcessPid());
-        if (pid > 0 && !shared) {
-            pageprocess::End(pid);
-        }
+        Retire(former);
     }
     emit PageReplaced(page);
+}
+
+void BrowserView::Retire(GuardedPage* former) {
+    if (former->Held()) {
+        connect(
+            former, &GuardedPage::Released, this, [this, former] { Retire(former); },
+            Qt::SingleShotConnection);
+        return;
+    }
+    // Its scripts, timers and frames end with it; its process too, at once, whatever its
+    // document does (a page stuck in a loop would not end by itself), unless another page
+    // shares it.
+    const qint64 pid = former->renderProcessPid();
+    former->deleteLater();
+    const bool shared = (shown_ && pid == shown_->renderProcessPid()) ||
+                        (spare_ && pid == spare_->renderProcessPid());
+    if (pid > 0 && !shared) {
+        pageprocess::End(pid);
+    }
 }
 
 void BrowserView::NavigateToBlank() {
@@ -156,144 +169,79 @@ void BrowserView::NavigateToBlank() {
     Show(NewPage());
 }
 
-bool BrowserView::WaitForDocument(std::chrono::milliseconds limit) {
-    if (HasDocument()) {
-        return true;
+DocumentRender* BrowserView::Render(const QString& html) {
+    if (current_) {
+        current_->Supersede();
     }
-    QPointer<BrowserView> self(this);
-    EngineWait wait(this, nullptr);
-    wait.EndOn(this, &BrowserView::DocumentReady);
-    wait.Wait(limit);
-    return self && HasDocument();
-}
-
-BrowserView::Ticket BrowserView::BeginRender() {
-    ++generation_;
+    auto* render = new DocumentRender(++generation_, html, this);
+    connect(render, &DocumentRender::Shown, this, &BrowserView::DocumentShown);
+    current_ = render;
     emit RenderClaimed();
-    return generation_;
+    render->Start(PageForWrite());
+    return render;
 }
 
-std::optional<QString> BrowserView::WriteDocument(Ticket ticket, const QString& html,
-                                                  const ShownHandler& onShown) {
-    if (!IsCurrent(ticket)) {
-        return std::nullopt;
-    }
-    QPointer<BrowserView> self(this);
-    QPointer<GuardedPage> page = PageForWrite();
-    const auto fresh = qScopeGuard([self] {
-        if (self) {
-            self->PrepareSpare(); // the next document's page, while this one is read
-        }
-    });
+DocumentRender* BrowserView::CurrentRender() const {
+    return current_;
+}
 
-    if (!page->HoldsDocument()) {
-        if (!page->LoadStarted()) {
-            page->LoadEmptyDocument();
-        }
-        EngineWait ready(this, page);
-        ready.EndOn(page.data(), &GuardedPage::DocumentReady);
-        ready.EndOn(this, &BrowserView::RenderClaimed);
-        ready.Wait(kPageLimit);
-        if (!self || !IsCurrent(ticket)) {
-            if (page && page != shown_) {
-                page->deleteLater();
-            }
-            return std::nullopt;
-        }
-        if (!page || !page->HoldsDocument()) {
-            if (page && page != shown_) {
-                page->deleteLater();
-            }
-            throw BrowserError(QStringLiteral("The browser did not open a document within %1 s")
-                                   .arg(kPageLimit.count() / 1000));
-        }
-    }
+void BrowserView::ShowForRender(GuardedPage* page, qint64 memory) {
     Show(page);
-    page->MarkWritten(kMemoryPerCharacter * html.size());
+    page->MarkWritten(memory);
     writing_ = page;
-    const auto doneWriting = qScopeGuard([this, self, page] {
-        if (self && writing_ == page) {
-            writing_ = nullptr;
-        }
-    });
+    PrepareSpare(); // the next document's page, while this one is read
+}
 
-    EngineWait write(this, page);
-    write.EndOn(this, &BrowserView::RenderClaimed);
-    page->runJavaScript(scripts::WriteDocument(html, ticket), QWebEngineScript::ApplicationWorld,
-                        write.Answerer());
-    const auto outcome = write.Wait(EngineWait::kNoDeadline);
-    if (!self || !IsCurrent(ticket)) {
-        return std::nullopt;
+void BrowserView::RenderEnded(DocumentRender* render, GuardedPage* unused) {
+    if (render == current_) {
+        current_ = nullptr;
+        writing_ = nullptr;
+        pendingWrite_ = 0;
     }
-    if (outcome == EngineWait::Outcome::PageProcessEnded) {
-        throw PageProcessEnded(page);
-    }
-    const QVariantMap answer = write.Value().toMap();
-    if (!answer.contains(QStringLiteral("name"))) {
-        throw BrowserError(QStringLiteral("The browser could not write the document"));
-    }
-    emit DocumentShown();
-    if (self && IsCurrent(ticket) && onShown) {
-        onShown(answer.value(QStringLiteral("name")).toString());
-    }
-    if (!self || !IsCurrent(ticket)) {
-        return std::nullopt;
-    }
-    if (!answer.contains(QStringLiteral("pending"))) {
-        return answer.value(QStringLiteral("name")).toString();
-    }
-    // The rest goes in a script of its own, written once a frame has shown the first part.
-    page->runJavaScript(scripts::WriteRest(html, ticket), QWebEngineScript::ApplicationWorld);
-
-    // The first part is on screen; wait for the rest. Nothing may take the reader away from a
-    // document still arriving; the page itself follows the last in-document link clicked.
-    pendingWrite_ = ticket;
-    const auto clearPending = qScopeGuard([this, self, ticket] {
-        if (self && pendingWrite_ == ticket) {
-            pendingWrite_ = 0;
-        }
-    });
-    for (;;) {
-        EngineWait poll(this, page);
-        poll.EndOn(this, &BrowserView::RenderClaimed);
-        page->runJavaScript(scripts::WrittenDocumentName(ticket),
-                            QWebEngineScript::ApplicationWorld, poll.Answerer());
-        const auto polled = poll.Wait(EngineWait::kNoDeadline);
-        if (!self || !IsCurrent(ticket)) {
-            return std::nullopt;
-        }
-        if (polled == EngineWait::Outcome::PageProcessEnded) {
-            throw PageProcessEnded(page);
-        }
-        if (poll.Value().typeId() == QMetaType::QString) {
-            return poll.Value().toString();
-        }
-        EngineWait pause(this, page);
-        pause.EndOn(this, &BrowserView::RenderClaimed);
-        pause.Wait(kPollInterval);
-        if (!self || !IsCurrent(ticket)) {
-            return std::nullopt;
-        }
+    if (unused && unused != shown_ && unused != spare_) {
+        unused->deleteLater();
     }
 }
 
-std::optional<QString> BrowserView::WriteDocument(const QString& html) {
-    return WriteDocument(BeginRender(), html);
-}
-
-void BrowserView::ScrollToAnchor(const QString& anchor) {
+void BrowserView::ScrollToAnchor(const QString& anchor, QObject* context, ScrollHandler done) {
     QPointer<BrowserView> self(this);
-    const Evaluation outcome = Evaluate(shown_, scripts::ScrollToAnchor(anchor), kScrollLimit);
-    if (!self) {
-        return;
+    QPointer<GuardedPage> page = shown_;
+    AskPage(page, scripts::ScrollToAnchor(anchor), kScrollLimit, context,
+            [self, page, done = std::move(done)](const std::optional<QVariant>& answer) {
+                if (!self || !page || page != self->shown_) {
+                    done(ScrollOutcome::DocumentLeft);
+                } else if (!answer) {
+                    done(ScrollOutcome::NoAnswer);
+                } else {
+                    done(answer->toBool() ? ScrollOutcome::Scrolled : ScrollOutcome::Missing);
+                }
+            });
+}
+
+bool BrowserView::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    bool gesture = false;
+    if (type == QEvent::MouseButtonRelease) {
+        gesture = static_cast<QMouseEvent*>(event)->button() != Qt::RightButton;
+    } else if (type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        gesture = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
     }
-    if (!outcome.Answered()) {
-        throw BrowserError(
-            QStringLiteral("The browser did not answer while scrolling to \"%1\"").arg(anchor));
+    if (gesture) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget == this || isAncestorOf(widget))) {
+            gesturePage_ = page();
+            gestureClock_.start();
+        }
     }
-    if (!outcome.value.toBool()) {
-        throw BrowserError(QStringLiteral("The document has no element named \"%1\"").arg(anchor));
-    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+bool BrowserView::TakeReaderGesture(const QWebEnginePage* from) {
+    const bool recent = gesturePage_ == from && gestureClock_.isValid() &&
+                        gestureClock_.elapsed() <= kGestureWindowMs;
+    gesturePage_ = nullptr;
+    return recent;
 }
 
 bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMainFrame,
@@ -312,8 +260,10 @@ bool BrowserView::Decide(const QWebEnginePage* from, const QUrl& url, bool isMai
     bool allowed = !newWindow;
     if (handler_) {
         const QUrl shown = scripts::ShownUrl(url);
+        // A window asked for by the reader's own click is theirs too.
+        const bool byReader = kind != NavigationKind::Script && TakeReaderGesture(from);
         try {
-            allowed = handler_(shown);
+            allowed = handler_(shown, byReader);
         } catch (const std::exception& e) {
             const QString message = QString::fromUtf8(e.what());
             QMetaObject::invokeMethod(

@@ -1,17 +1,17 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
-#include <chrono>
 #include <functional>
-#include <optional>
 
 namespace orvelle::viewer {
 
+class DocumentRender;
 class GuardedPage;
 enum class NavigationKind;
 
@@ -23,33 +23,32 @@ enum class NavigationKind;
 // takes the view to another address, and each one starts in a fresh page, so no script of an
 // earlier document still runs. A page whose process grows past the memory limit is ended.
 //
-// How a render goes (the caller's side):
-//
-//     const auto ticket = view->BeginRender();        // newest render from here on
-//     const auto name = view->WriteDocument(ticket, html, onShown);   // throws BrowserError
-//     if (!name)
-//         return;   // a newer render took over (or the view went away): leave everything
-//                   // to it, status text and flags included
-//     show *name;
-//
-// WriteDocument processes events while it waits, so another render can start and finish inside
-// it. The newest ticket always wins: an older render is never written after a newer one, stops
-// waiting as soon as the newer one starts and learns of it through the empty result.
+// Nothing here waits for the engine: a render (Render) and a scroll (ScrollToAnchor) report
+// how they went later, by signal or callback, so the window stays free to take clicks and to
+// close at any moment. The newest render always wins: an older one is never written after a
+// newer one and learns that it was superseded.
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
     // Asked for every navigation the shown document would make (links, scripts, forms, links
     // in frames, new windows), before it happens, with the address a person should see
-    // ("about:blank#Раздел 1" for an in-document link). Its answer decides in-document links
-    // (true: move to the anchor) and inline frames (true: a link in a frame may load one); the
-    // document itself never leaves for another address, and a new window is never opened,
-    // whatever the answer. A frame a script loads is not announced: it loads when its content
-    // is inline (about:, data:), else it stays empty, quietly. An exception thrown by the handler
-    // cancels the navigation and comes back through NavigationHandlerFailed.
-    using NavigationHandler = std::function<bool(const QUrl&)>;
-    using Ticket = quint64;
-    // Told the document's name as soon as it is first on screen.
-    using ShownHandler = std::function<void(const QString& name)>;
+    // ("about:blank#Раздел 1" for an in-document link) and whether the reader started it (a
+    // click or key of theirs in the view just before, rather than the document's own doing).
+    // Its answer decides in-document links (true: move to the anchor) and inline frames (true:
+    // a link in a frame may load one); the document itself never leaves for another address,
+    // and a new window is never opened, whatever the answer. A frame a script loads is not
+    // announced: it loads when its content is inline (about:, data:), else it stays empty,
+    // quietly. An exception thrown by the handler cancels the navigation and comes back through
+    // NavigationHandlerFailed.
+    using NavigationHandler = std::function<bool(const QUrl& url, bool byReader)>;
+
+    enum class ScrollOutcome {
+        Scrolled,     // the element is at the top of the view
+        Missing,      // no element bears that name (an empty anchor included)
+        NoAnswer,     // the page did not answer within a few seconds, or its process ended
+        DocumentLeft, // another document is shown by now: the question is moot
+    };
+    using ScrollHandler = std::function<void(ScrollOutcome)>;
 
     // A page process holding more memory than this, plus what its document needs, is ended
     // (see SetMemoryLimit).
@@ -64,34 +63,22 @@ public:
     // True once the shown page holds a document.
     bool HasDocument() const;
 
-    // Shows a page with the empty document, "about:blank"; returns at once. Optional:
-    // WriteDocument brings up a page of its own when it needs one.
+    // Shows a page with the empty document, "about:blank"; returns at once and emits
+    // DocumentReady when it is there. Optional: a render brings up a page of its own.
     void NavigateToBlank();
 
-    // Processes events until the shown page holds a document. Returns true at once when it
-    // already does; false when `limit` passes first or when the view is destroyed meanwhile (do
-    // not touch it then).
-    bool WaitForDocument(std::chrono::milliseconds limit);
+    // Starts writing `html` into a fresh page, which is shown as soon as it can take the text.
+    // Any render still running is superseded now. The render reports by its own signals (see
+    // DocumentRender); its name is the document's <title> when it has one, else its address
+    // ("about:blank"). A slow machine is not an error: a render waits for as long as the page's
+    // process lives.
+    DocumentRender* Render(const QString& html);
+    // The render still running, if any.
+    DocumentRender* CurrentRender() const;
 
-    // Claims the next render. Every earlier ticket is superseded from now on.
-    Ticket BeginRender();
-    bool IsCurrent(Ticket ticket) const { return ticket == generation_; }
-
-    // Shows a fresh page and writes `html` into it; returns the document's name: its <title>
-    // when it has one, else its address ("about:blank"). Waits for as long as the page's
-    // process lives: a slow machine is not an error. Returns nothing, writing nothing, when the
-    // ticket is superseded before the write; returns nothing too when it is superseded while
-    // the write is under way or when the view is destroyed meanwhile. Throws BrowserError when
-    // no page could be brought up, the write fails or the page's process ends.
-    std::optional<QString> WriteDocument(Ticket ticket, const QString& html,
-                                         const ShownHandler& onShown = {});
-    // The same with a ticket of its own.
-    std::optional<QString> WriteDocument(const QString& html);
-
-    // Scrolls the first element whose name or id is `anchor` to the top of the view. Throws
-    // BrowserError when no element bears that name (an empty anchor included), or when the
-    // page does not answer within a few seconds.
-    void ScrollToAnchor(const QString& anchor);
+    // Scrolls the first element whose name or id is `anchor` to the top of the view and tells
+    // `done` how it went, later. Nothing is told when `context` is destroyed first.
+    void ScrollToAnchor(const QString& anchor, QObject* context, ScrollHandler done);
 
     // The page's process is ended when it holds more than `bytes` of memory plus 80 bytes per
     // character of its document (checked twice a second); DocumentStopped tells why.
@@ -109,28 +96,50 @@ Q_SIGNALS:
     void PageReplaced(QWebEnginePage* page);
     // A shown document's page process was ended (memory limit) while no render waited for it.
     void DocumentStopped(const QString& message);
-    // A render claimed the view; older renders stop waiting.
+    // A render claimed the view; older renders are superseded.
     void RenderClaimed();
+    // The view is being destroyed: whatever waits on its pages ends now, silently.
+    void Closing();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class DocumentRender;
+
     bool Decide(const QWebEnginePage* from, const QUrl& url, bool isMainFrame, NavigationKind kind);
+    // Whether the reader's own click or key in the view just came before; used up by the answer.
+    bool TakeReaderGesture(const QWebEnginePage* from);
     // A page for one document, loading its empty document unless `load` is false.
     GuardedPage* NewPage(bool load = true);
     // The page the next document goes into: the shown one while nothing was written into it,
     // else the spare one, else a new one.
     GuardedPage* PageForWrite();
     void Show(GuardedPage* page);
+    // Lets a page taken off the screen go, with its process, once nothing holds it.
+    void Retire(GuardedPage* former);
     void PrepareSpare();
     void WatchMemory();
+
+    // For the render under way: shows `page`, about to take a document needing `memory`.
+    void ShowForRender(GuardedPage* page, qint64 memory);
+    // For the render under way: the rest of its long document is arriving.
+    void RestArriving(quint64 ticket) { pendingWrite_ = ticket; }
+    // A render ended; `unused` is a page it took but never wrote into.
+    void RenderEnded(DocumentRender* render, GuardedPage* unused);
 
     QPointer<GuardedPage> shown_;
     QPointer<GuardedPage> spare_;
     NavigationHandler handler_;
-    Ticket generation_ = 0;
-    Ticket pendingWrite_ = 0;       // the render whose long document is still being written
+    quint64 generation_ = 0;
+    QPointer<DocumentRender> current_;
+    quint64 pendingWrite_ = 0;      // the render whose long document is still being written
     QPointer<GuardedPage> writing_; // the page a render is writing into
     qint64 memoryLimit_ = kDefaultMemoryLimit;
     QTimer memoryWatch_;
+    // The reader's last click or key in the view: on which page, and when.
+    QPointer<const QWebEnginePage> gesturePage_;
+    QElapsedTimer gestureClock_;
 };
 
 } // namespace orvelle::viewer

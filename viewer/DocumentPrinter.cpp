@@ -3,48 +3,42 @@
 #include "BrowserError.h"
 #include "BrowserView.h"
 #include "PageSetupSettings.h"
-#include "platform/WaitCursor.h"
+#include "PrintJob.h"
 
-#include "EngineWait.h"
-
-#include <QFile>
 #include <QPrinterInfo>
-
-#include <memory>
+#include <QSaveFile>
 
 namespace orvelle::viewer {
 
 namespace {
 
-// Printing runs in the engine and answers later; a job that never answers ends here.
-constexpr std::chrono::milliseconds kPrintLimit{300000};
-
 bool IsPdfFile(const QPrinter& printer) {
     return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
 }
 
-// Marks a print job under way for as long as it lives.
-struct Busy {
-    explicit Busy(bool& flag) : flag_(flag) {
-        if (flag_) {
-            throw BrowserError(QStringLiteral("The document is being printed already"));
-        }
-        flag_ = true;
+// Writes the whole file or nothing: a failed or interrupted write leaves no partial file.
+QString WriteWhole(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
     }
-    ~Busy() { flag_ = false; }
-    bool& flag_;
-};
+    return {};
+}
 
 } // namespace
 
-DocumentPrinter::DocumentPrinter(BrowserView* view, std::unique_ptr<PrintDialogs> dialogs)
-    : view_(view), dialogs_(std::move(dialogs)), printer_(QPrinter::ScreenResolution) {
+DocumentPrinter::DocumentPrinter(BrowserView* view, std::unique_ptr<PrintDialogs> dialogs,
+                                 QObject* parent)
+    : QObject(parent), view_(view), dialogs_(std::move(dialogs)),
+      printer_(QPrinter::ScreenResolution) {
     if (!dialogs_) {
         dialogs_ = std::make_unique<QtPrintDialogs>();
     }
     printer_.setResolution(kResolution);
     RestorePageSetup(printer_); // the reader's last page setup, or 10 mm margins
 }
+
+DocumentPrinter::~DocumentPrinter() = default;
 
 void DocumentPrinter::RequireDocument() const {
     if (!view_ || !view_->HasDocument()) {
@@ -66,10 +60,19 @@ void DocumentPrinter::PrintNow() {
 
 void DocumentPrinter::Preview(QWidget* parent) {
     RequireDocument();
-    const QByteArray pdf = MakePdf(printer_.pageLayout());
-    if (dialogs_->ShowPreview(pdf, parent)) {
-        PrintWithDialog(parent);
-    }
+    QPointer<QWidget> owner(parent);
+    MakePdf(printer_.pageLayout(), [this, owner, parent](const QByteArray& pdf) {
+        if (parent && !owner) {
+            return; // the window it was asked for has gone
+        }
+        dialogs_->ShowPreview(pdf, owner, [this, owner] {
+            try {
+                PrintWithDialog(owner);
+            } catch (const std::exception& error) {
+                emit Failed(QString::fromUtf8(error.what()));
+            }
+        });
+    });
 }
 
 void DocumentPrinter::PageSetup(QWidget* parent) {
@@ -81,12 +84,15 @@ void DocumentPrinter::PageSetup(QWidget* parent) {
 void DocumentPrinter::PrintTo(QPrinter& printer) {
     RequireDocument();
     if (IsPdfFile(printer)) {
-        const QByteArray pdf = MakePdf(printer.pageLayout());
-        QFile file(printer.outputFileName());
-        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.flush()) {
-            throw BrowserError(QStringLiteral("Cannot write %1: %2")
-                                   .arg(printer.outputFileName(), file.errorString()));
-        }
+        const QString fileName = printer.outputFileName();
+        MakePdf(printer.pageLayout(), [this, fileName](const QByteArray& pdf) {
+            const QString failure = WriteWhole(fileName, pdf);
+            if (failure.isEmpty()) {
+                emit Printed();
+            } else {
+                emit Failed(failure);
+            }
+        });
         return;
     }
     if (printer.outputFormat() == QPrinter::PdfFormat) {
@@ -98,53 +104,54 @@ void DocumentPrinter::PrintTo(QPrinter& printer) {
     Rasterise(printer);
 }
 
-// What a print job's wait came to, as a message, or nothing when it succeeded.
-static void RequirePrinted(EngineWait::Outcome outcome) {
-    switch (outcome) {
-    case EngineWait::Outcome::Answered:
-        return;
-    case EngineWait::Outcome::GuardGone:
-        throw BrowserError(QStringLiteral("The browser was closed while printing"));
-    case EngineWait::Outcome::PageProcessEnded:
-        throw BrowserError(QStringLiteral("The browser's page process ended while printing"));
-    default:
-        throw BrowserError(QStringLiteral("The document was not printed within %1 s")
-                               .arg(kPrintLimit.count() / 1000));
+PrintJob* DocumentPrinter::StartJob() {
+    RequireDocument();
+    if (Busy()) {
+        throw BrowserError(QStringLiteral("The document is being printed already"));
     }
+    auto* job = new PrintJob(view_->page(), this);
+    connect(view_.data(), &BrowserView::Closing, job, &PrintJob::Abandon);
+    connect(job, &PrintJob::Failed, this, &DocumentPrinter::Failed);
+    job_ = job;
+    return job;
 }
 
-QByteArray DocumentPrinter::MakePdf(const QPageLayout& layout) {
-    RequireDocument();
-    Busy busy(printing_);
-    platform::WaitCursor wait;
-    QWebEnginePage* page = view_->page();
-    EngineWait printed(view_.data(), page);
-    const auto answer = printed.Answerer();
-    page->printToPdf([answer](const QByteArray& pdf) { answer(pdf); }, layout);
-    RequirePrinted(printed.Wait(kPrintLimit));
-    const QByteArray pdf = printed.Value().toByteArray();
-    if (pdf.isEmpty()) {
-        throw BrowserError(QStringLiteral("The document could not be printed"));
-    }
-    return pdf;
+void DocumentPrinter::MakePdf(const QPageLayout& layout,
+                              std::function<void(const QByteArray&)> done) {
+    PrintJob* job = StartJob();
+    connect(job, &PrintJob::Succeeded, this, std::move(done));
+    QPointer<PrintJob> alive(job);
+    job->Page()->printToPdf(
+        [alive](const QByteArray& pdf) {
+            if (!alive) {
+                return;
+            }
+            if (pdf.isEmpty()) {
+                alive->Fail(QStringLiteral("The document could not be printed"));
+                return;
+            }
+            alive->Succeed(pdf);
+        },
+        layout);
 }
 
 void DocumentPrinter::Rasterise(QPrinter& printer) {
-    Busy busy(printing_);
-    platform::WaitCursor wait;
+    PrintJob* job = StartJob();
     if (printer.resolution() > kResolution) {
         printer.setResolution(kResolution);
     }
-    BrowserView* view = view_.data();
-    EngineWait printed(view, view->page());
-    QObject receiver;
-    QObject::connect(view, &QWebEngineView::printFinished, &receiver,
-                     [answer = printed.Answerer()](bool ok) { answer(ok); });
-    view->print(&printer);
-    RequirePrinted(printed.Wait(kPrintLimit));
-    if (!printed.Value().toBool()) {
-        throw BrowserError(QStringLiteral("The document could not be printed"));
-    }
+    connect(job, &PrintJob::Succeeded, this, [this] { emit Printed(); });
+    connect(
+        view_.data(), &QWebEngineView::printFinished, job,
+        [job](bool ok) {
+            if (ok) {
+                job->Succeed();
+            } else {
+                job->Fail(QStringLiteral("The document could not be printed"));
+            }
+        },
+        Qt::SingleShotConnection);
+    view_->print(&printer);
 }
 
 } // namespace orvelle::viewer

@@ -38,13 +38,17 @@ const QString& LinkBase() {
 
 } // namespace
 
-QString JsStringLiteral(const QString& text) {
+QString JsStringLiteral(const QString& text, const std::atomic<bool>* cancel) {
     QString out;
     out.reserve(text.size() + text.size() / 8 + 2);
     out.append(u'"');
     static const char16_t hex[] = u"0123456789abcdef";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    constexpr qsizetype kCancelCheck = 1 << 16;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (cancel && i % kCancelCheck == 0 && cancel->load(std::memory_order_relaxed)) {
+            break;
+        }
+        const char16_t u = text.at(i).unicode();
         switch (u) {
         case u'"':
             out.append(u"\\\"");
@@ -70,7 +74,7 @@ QString JsStringLiteral(const QString& text) {
                     hex[u & 15]};
                 out.append(QStringView(esc, 6));
             } else {
-                out.append(c);
+                out.append(QChar(u));
             }
         }
     }
@@ -91,13 +95,14 @@ qsizetype FirstPartEnd(const QString& html) {
 
 } // namespace
 
-QString WriteDocument(const QString& html, quint64 render, bool inParts) {
+QString WriteDocument(const QString& html, quint64 render, bool inParts,
+                      const std::atomic<bool>* cancel) {
     static const QString source = Source("write-document.js");
     const qsizetype cut = inParts ? FirstPartEnd(html) : html.size();
     QString arguments;
     arguments.reserve(cut + cut / 8 + 128);
     arguments.append(u"{\"first\":")
-        .append(JsStringLiteral(html.left(cut)))
+        .append(JsStringLiteral(html.left(cut), cancel))
         .append(u",\"more\":")
         .append(cut < html.size() ? u"true" : u"false")
         .append(u",\"render\":")
@@ -110,7 +115,11 @@ QString WriteDocument(const QString& html, quint64 render, bool inParts) {
     return Call(source, arguments);
 }
 
-QString WriteRest(const QString& html, quint64 render) {
+bool HasRest(const QString& html) {
+    return FirstPartEnd(html) < html.size();
+}
+
+QString WriteRest(const QString& html, quint64 render, const std::atomic<bool>* cancel) {
     static const QString source = Source("write-rest.js");
     const qsizetype cut = FirstPartEnd(html);
     if (cut >= html.size()) {
@@ -119,7 +128,7 @@ QString WriteRest(const QString& html, quint64 render) {
     QString arguments;
     arguments.reserve(html.size() - cut + (html.size() - cut) / 8 + 64);
     arguments.append(u"{\"rest\":")
-        .append(JsStringLiteral(html.mid(cut)))
+        .append(JsStringLiteral(html.sliced(cut), cancel))
         .append(u",\"render\":")
         .append(QString::number(render))
         .append(u'}');

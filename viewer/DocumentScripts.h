@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <QWebEngineScript>
 
+#include <atomic>
+
 // The scripts the browser host runs inside the page (always in the application's own script
 // world, so the document's scripts can neither see nor replace them), and the address trick
 // that makes in-document links visible to the navigation check. The scripts themselves are
@@ -20,8 +22,8 @@ namespace orvelle::viewer::scripts {
 inline constexpr char kLinkBase[] = "http://orvelle.invalid/doc/";
 
 // `text` as a JSON string, quotes included, which is also a JavaScript string literal; safe for
-// any UTF-16 content.
-QString JsStringLiteral(const QString& text);
+// any UTF-16 content. With `cancel`, it gives up (returning a part) soon after it is set.
+QString JsStringLiteral(const QString& text, const std::atomic<bool>* cancel = nullptr);
 
 // Documents longer than this are written in two parts: the first part is shown at once, the rest
 // follows in a task of its own, so the top of a long document appears without waiting for all
@@ -30,18 +32,24 @@ inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
 
 // Replaces the document's content with `html` (open, write, close), puts the link base in and
 // scrolls to the top. A short document is written at once and the script evaluates to
-// {name: <its title, or its address when it has none>}. Of a long one only the first part is
-// written; the script evaluates to {pending: true, name: <the same, as far as the first part
-// tells>} and WriteRest(html, render) brings the rest; WrittenDocumentName(render) then tells
-// when it is in. A later WriteDocument (another render) stops a pending rest from being written.
-// Without `inParts` every document is written at once, as a short one (for a page that is
-// never shown, where nothing is gained by showing a beginning first).
-QString WriteDocument(const QString& html, quint64 render, bool inParts = true);
-// The rest of a long document after WriteDocument(html, render); empty for a short one.
-QString WriteRest(const QString& html, quint64 render);
+// {name: <its title, or its address when it has none>, title: <its title, or empty>}. Of a long
+// one only the first part is written; the script evaluates to {pending: true, name, title} (as
+// far as the first part tells) and WriteRest(html, render) brings the rest;
+// WrittenDocumentName(render) then tells when it is in. A later WriteDocument (another render)
+// stops a pending rest from being written. Without `inParts` every document is written at once,
+// as a short one (for a page that is never shown, where nothing is gained by showing a beginning
+// first): build that script off the window's thread; `cancel` stops it early, as for WriteRest.
+QString WriteDocument(const QString& html, quint64 render, bool inParts = true,
+                      const std::atomic<bool>* cancel = nullptr);
+// Whether WriteDocument(html, ...) writes only a first part, leaving a rest.
+bool HasRest(const QString& html);
+// The rest of a long document after WriteDocument(html, render); empty for a short one. Takes a
+// while for a long document: build it off the window's thread; `cancel` stops it early (the
+// result is then of no use).
+QString WriteRest(const QString& html, quint64 render, const std::atomic<bool>* cancel = nullptr);
 
-// Evaluates to the name of the document written by WriteDocument(..., render) once all of it
-// is in, or to null while it is not.
+// Evaluates to {name, title} of the document written by WriteDocument(..., render) once all of
+// it is in, or to null while it is not.
 QString WrittenDocumentName(quint64 render);
 
 // Scrolls the first element whose id or name is `anchor` into view (aligned to the top);

@@ -62,9 +62,19 @@ public:
     // Why the page's process was ended on purpose; empty when it was not.
     QString StopReason() const { return stopReason_; }
     void SetStopReason(const QString& reason) { stopReason_ = reason; }
+    // Kept alive while something of its own is under way (a print job): a page taken off the
+    // screen is let go only once it is released.
+    void Hold() { ++holds_; }
+    void Release() {
+        if (holds_ > 0 && --holds_ == 0) {
+            emit Released();
+        }
+    }
+    bool Held() const { return holds_ > 0; }
 
 Q_SIGNALS:
     void DocumentReady();
+    void Released();
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
@@ -78,6 +88,7 @@ private:
     bool written_ = false;
     qint64 documentMemory_ = 0;
     QString stopReason_;
+    int holds_ = 0;
 };
 
 // Stands in for a window a document asked to open: its first navigation is announced to the

@@ -86,7 +86,9 @@ PreviewDialog::PreviewDialog(const QByteArray& pdf, QWidget* parent)
 }
 
 PreviewDialog::~PreviewDialog() {
+    // The view lets go of the document, the document of the bytes it reads, before they go.
     view_->setDocument(nullptr);
+    delete document_;
 }
 
 void PreviewDialog::BuildBar(QWidget* bar) {

@@ -18,9 +18,16 @@ bool QtPrintDialogs::AskPageSetup(QPrinter& printer, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent) {
-    PreviewDialog dialog(pdf, parent);
-    return dialog.exec() == QDialog::Accepted;
+// The preview is a window of its own, not modal: the main window stays usable (and closable:
+// the preview goes with it).
+void QtPrintDialogs::ShowPreview(const QByteArray& pdf, QWidget* parent,
+                                 std::function<void()> print) {
+    auto* dialog = new PreviewDialog(pdf, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (print) {
+        QObject::connect(dialog, &QDialog::accepted, dialog, std::move(print));
+    }
+    dialog->show();
 }
 
 } // namespace orvelle::viewer

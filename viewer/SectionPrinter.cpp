@@ -12,7 +12,9 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QFutureWatcher>
 #include <QVariantMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
@@ -22,8 +24,9 @@ namespace orvelle::viewer {
 
 namespace {
 
-constexpr int kPollMs = 25;
 constexpr int kMemoryCheckMs = 500;
+// A page the engine is printing is let go once the print answers, or after this long.
+constexpr int kPrintAnswerLimitMs = 300 * 1000;
 // What a page process may hold, as in the viewer: 2 GB plus what the engine needs to lay the
 // document out.
 constexpr qint64 kMemoryLimit = qint64{2} << 30;
@@ -91,15 +94,20 @@ SectionPrinter::SectionPrinter(std::vector<SectionEntry> entries, DocumentSource
         Skip(QStringLiteral("документ не был готов к печати за %1 с")
                  .arg(options_.documentLimit.count() / 1000.0));
     });
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, &SectionPrinter::PollWritten);
     memory_.setInterval(kMemoryCheckMs);
     connect(&memory_, &QTimer::timeout, this, &SectionPrinter::WatchMemory);
 }
 
 SectionPrinter::~SectionPrinter() {
+    // Going now: the pages' processes end with them at once, printing or not, as the viewer's
+    // own pages do when the window goes.
     DropPage(true);
-    delete spare_.data();
+    for (GuardedPage* page : findChildren<GuardedPage*>(Qt::FindDirectChildrenOnly)) {
+        const qint64 pid = page->renderProcessPid();
+        if (pid > 0 && !(options_.processInUse && options_.processInUse(pid))) {
+            pageprocess::End(pid);
+        }
+    }
     if (assembler_) {
         assembly_->cancel = true;
         assembler_->wait(); // qpdf looks at the flag between parts and while writing
@@ -153,29 +161,49 @@ void SectionPrinter::RenderNext() {
         return;
     }
     emit Progress(next_, Total(), entries_[next_].title);
+    QString html;
     try {
-        html_ = source_(next_);
+        html = source_(next_);
     } catch (const std::exception& error) {
         Skip(QString::fromUtf8(error.what()));
         return;
     }
-    if (html_.size() > kLargestDocument) {
-        const qsizetype megabytes = html_.size() >> 20;
-        html_.clear();
+    if (html.size() > kLargestDocument) {
+        const qsizetype megabytes = html.size() >> 20;
         Skip(QStringLiteral("документ слишком велик: %1 МБ (предел %2 МБ)")
                  .arg(megabytes)
                  .arg(kLargestDocument >> 20));
         return;
     }
     ++generation_;
+    const quint64 generation = generation_;
+    documentSize_ = html.size();
+
+    // The script that writes the document is made on a worker thread: turning megabytes into
+    // a script would hold up the window.
+    writeScript_.reset();
+    stopScript_ = std::make_shared<std::atomic<bool>>(false);
+    auto* made = new QFutureWatcher<QString>(this);
+    connect(made, &QFutureWatcher<QString>::finished, this, [this, made, generation] {
+        made->deleteLater();
+        if (generation == generation_) {
+            writeScript_ = made->result();
+            WriteWhenReady();
+        }
+    });
+    made->setFuture(
+        QtConcurrent::run([html = std::move(html), generation, stop = stopScript_] {
+            return scripts::WriteDocument(html, generation, false, stop.get());
+        }));
+
     // The spare page brought up while the document before was printed, else a new one.
-    const bool ready = spare_ && spare_->HoldsDocument();
+    pageReady_ = spare_ && spare_->HoldsDocument();
     page_ = spare_ ? spare_.data() : NewDocumentPage(this);
     spare_ = nullptr;
-    const quint64 generation = generation_;
     connect(page_, &GuardedPage::DocumentReady, this, [this, generation] {
         if (generation == generation_) {
-            Write();
+            pageReady_ = true;
+            WriteWhenReady();
         }
     });
     connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this, generation] {
@@ -185,19 +213,21 @@ void SectionPrinter::RenderNext() {
     });
     limit_.start(options_.documentLimit);
     memory_.start();
-    if (ready) {
-        Write();
-    } else if (!page_->LoadStarted()) {
+    if (!pageReady_ && !page_->LoadStarted()) {
         page_->LoadEmptyDocument();
     }
 }
 
-void SectionPrinter::Write() {
-    page_->MarkWritten(kMemoryPerCharacter * html_.size());
+void SectionPrinter::WriteWhenReady() {
+    if (!page_ || !pageReady_ || !writeScript_) {
+        return;
+    }
+    page_->MarkWritten(kMemoryPerCharacter * documentSize_);
+    const QString script = std::move(*writeScript_);
+    writeScript_.reset();
     QPointer<SectionPrinter> self(this);
     const quint64 generation = generation_;
-    page_->runJavaScript(scripts::WriteDocument(html_, generation, false),
-                         QWebEngineScript::ApplicationWorld,
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                          [self, generation](const QVariant& answer) {
                              if (self && generation == self->generation_ && self->page_) {
                                  self->WriteAnswered(answer);
@@ -206,44 +236,15 @@ void SectionPrinter::Write() {
 }
 
 void SectionPrinter::WriteAnswered(const QVariant& answer) {
-    const QVariantMap written = answer.toMap();
-    if (!written.contains(QStringLiteral("name"))) {
+    // Written at once, never in parts: the answer names the document, and nothing is pending.
+    if (!answer.toMap().contains(QStringLiteral("name"))) {
         Skip(QStringLiteral("документ не удалось записать"));
         return;
     }
-    if (!written.contains(QStringLiteral("pending"))) {
-        Print();
-        return;
-    }
-    // A long document: the rest goes in a script of its own; then wait for it to be in.
-    page_->runJavaScript(scripts::WriteRest(html_, generation_),
-                         QWebEngineScript::ApplicationWorld);
-    poll_.start();
-}
-
-void SectionPrinter::PollWritten() {
-    if (!page_ || pollPending_) {
-        return;
-    }
-    pollPending_ = true;
-    QPointer<SectionPrinter> self(this);
-    const quint64 generation = generation_;
-    page_->runJavaScript(scripts::WrittenDocumentName(generation),
-                         QWebEngineScript::ApplicationWorld,
-                         [self, generation](const QVariant& name) {
-                             if (!self || generation != self->generation_) {
-                                 return;
-                             }
-                             self->pollPending_ = false;
-                             if (name.typeId() == QMetaType::QString && self->page_) {
-                                 self->poll_.stop();
-                                 self->Print();
-                             }
-                         });
+    Print();
 }
 
 void SectionPrinter::Print() {
-    html_.clear(); // written: the engine holds the document now
     if (options_.zoom != 1.0) {
         page_->runJavaScript(ZoomScript(options_.zoom), QWebEngineScript::ApplicationWorld);
     }
@@ -252,10 +253,17 @@ void SectionPrinter::Print() {
         spare_ = NewDocumentPage(this);
         spare_->LoadEmptyDocument();
     }
+    // The page stays until the engine has answered, whatever happens to the document meanwhile:
+    // a page process ended under a print takes the engine's helper processes down with it.
     QPointer<SectionPrinter> self(this);
+    QPointer<GuardedPage> page(page_.data());
     const quint64 generation = generation_;
+    page_->Hold();
     page_->printToPdf(
-        [self, generation](const QByteArray& pdf) {
+        [self, page, generation](const QByteArray& pdf) {
+            if (page) {
+                page->Release();
+            }
             if (self && generation == self->generation_ && self->page_) {
                 self->Printed(pdf);
             }
@@ -286,7 +294,6 @@ void SectionPrinter::Skip(const QString& reason, bool endProcess) {
         return;
     }
     DropPage(endProcess);
-    html_.clear();
     const SectionEntry& entry = entries_[next_];
     notes_ << QStringLiteral("«%1»: %2").arg(entry.title, reason);
     emit Skipped(next_, reason);
@@ -319,16 +326,33 @@ void SectionPrinter::WatchMemory() {
 
 void SectionPrinter::DropPage(bool endProcess) {
     limit_.stop();
-    poll_.stop();
     memory_.stop();
-    pollPending_ = false;
+    if (stopScript_) {
+        *stopScript_ = true; // a script still being made is of no use now
+    }
+    writeScript_.reset();
+    pageReady_ = false;
     ++generation_;
     GuardedPage* page = page_.data();
     page_ = nullptr;
-    if (!page) {
+    if (page) {
+        page->disconnect(this);
+        LetGo(page, endProcess);
+    }
+}
+
+void SectionPrinter::LetGo(GuardedPage* page, bool endProcess) {
+    if (page->Held()) {
+        connect(
+            page, &GuardedPage::Released, this, [this, page, endProcess] { LetGo(page, endProcess); },
+            Qt::SingleShotConnection);
+        QTimer::singleShot(kPrintAnswerLimitMs, page, [page] {
+            while (page->Held()) {
+                page->Release();
+            }
+        });
         return;
     }
-    page->disconnect(this);
     // A page stuck in a script would keep its process busy for ever: it ends with the page,
     // unless another page of the program lives in it.
     const qint64 pid = page->renderProcessPid();

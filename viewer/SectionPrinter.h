@@ -7,9 +7,11 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTemporaryDir;
@@ -32,7 +34,8 @@ struct SectionEntry {
 //
 // Every document gets a fresh page of its own in the content profile (no request leaves it,
 // nothing navigates, no dialog or window appears), with the same scripts the viewer writes
-// with; one document is held at a time. A document that does not get written and laid out
+// with; one document is held at a time, and the script that writes it is made on a worker
+// thread. A document that does not get written and laid out
 // within the time limit (a script that never ends, say), that uses too much memory, or whose
 // page process ends, is skipped: its page process is ended (unless another page shares it),
 // and in its place the PDF gets a page that names it and says why. The pages are put
@@ -86,9 +89,9 @@ private:
     struct Assembly;
 
     void RenderNext();
-    void Write();
+    // Writes once both the page and the script that writes into it are ready.
+    void WriteWhenReady();
     void WriteAnswered(const QVariant& answer);
-    void PollWritten();
     void Print();
     void Printed(const QByteArray& pdf);
     // Puts a note page in place of the document; its page goes, and with `endProcess` its
@@ -96,6 +99,9 @@ private:
     void Skip(const QString& reason, bool endProcess = true);
     void WatchMemory();
     void DropPage(bool endProcess);
+    // The page goes, and with `endProcess` its process (unless another page lives in it); a
+    // page the engine is printing goes only once the print has answered.
+    void LetGo(GuardedPage* page, bool endProcess);
     void AddPart(const QString& file);
     void Assemble();
     void Finish(Outcome outcome, const QString& message);
@@ -112,12 +118,13 @@ private:
     quint64 generation_ = 0;      // a new one per document: answers for an older one are dropped
     QPointer<GuardedPage> page_;  // the document being written or printed
     QPointer<GuardedPage> spare_; // an empty page for the next one
-    QString html_;
-    bool pollPending_ = false;
+    qsizetype documentSize_ = 0; // of the document being written, in characters
+    bool pageReady_ = false;
+    std::optional<QString> writeScript_; // made on a worker thread
+    std::shared_ptr<std::atomic<bool>> stopScript_;
     bool started_ = false;
     bool finished_ = false;
     QTimer limit_;
-    QTimer poll_;
     QTimer memory_;
     std::shared_ptr<Assembly> assembly_;
     QThread* assembler_ = nullptr;

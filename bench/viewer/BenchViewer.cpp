@@ -21,12 +21,14 @@
 #include "kvdbuild/KvdBuilder.h"
 #include "kvdbuild/Register.h"
 #include "viewer/BrowserView.h"
-#include "viewer/EngineWait.h"
+#include "viewer/DocumentRender.h"
+#include "viewer/PageQuestion.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -41,6 +43,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -126,6 +129,30 @@ void Pump(int ms) {
     while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+}
+
+// Processes events until `done` holds; false when `limitMs` passes first. The benchmark waits
+// like this; the program never does.
+bool PumpUntil(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+// Runs `script` in the page and waits for its value; nothing when the page did not answer.
+std::optional<QVariant> Ask(QWebEnginePage* page, const QString& script) {
+    std::optional<std::optional<QVariant>> result;
+    QObject context;
+    viewer::AskPage(page, script, std::chrono::seconds(30), &context,
+                    [&result](std::optional<QVariant> value) { result = std::move(value); });
+    PumpUntil([&result] { return result.has_value(); }, 35000);
+    return result ? *result : std::nullopt;
 }
 
 struct BuiltRegister {
@@ -298,9 +325,9 @@ bool MeasureTreeLoad(const BuiltRegister& reg, int rounds) {
 
 // Runs `script` in the view's page and waits for its value.
 QVariant Evaluate(viewer::BrowserView& view, const QString& script) {
-    const auto result = viewer::Evaluate(view.page(), script, std::chrono::seconds(30));
-    Require(result.Answered(), "the page did not answer a script within 30 s");
-    return result.value;
+    const std::optional<QVariant> value = Ask(view.page(), script);
+    Require(value.has_value(), "the page did not answer a script within 30 s");
+    return *value;
 }
 
 struct ClickResult {
@@ -320,7 +347,13 @@ ClickResult Click(QTreeWidgetItem* item, std::size_t bytes) {
     clock.start();
     result.click = bench::Seconds([&] {
         form.TreeView1->setCurrentItem(item);
-        form.TreeView1Click();
+        QPointer<viewer::DocumentRender> render = form.ShowSelectedEntry();
+        Require(render != nullptr, "the click rendered nothing");
+        bool finished = false;
+        QObject::connect(render, &viewer::DocumentRender::Finished,
+                         [&finished] { finished = true; });
+        Require(PumpUntil([&] { return finished || !render; }, 120000) && finished,
+                "the document was not written within 2 minutes");
     });
     QObject::disconnect(shown);
     result.check = bench::Seconds([&] {
@@ -342,15 +375,14 @@ struct FloorResult {
 
 // Loads `url` into the plain view and waits until it is in; the seconds it took.
 double LoadAndWait(QWebEngineView& view, const QUrl& url) {
-    viewer::EngineWait loaded(&view, view.page());
+    std::optional<bool> loaded;
     QObject receiver;
     QObject::connect(view.page(), &QWebEnginePage::loadFinished, &receiver,
-                     [answer = loaded.Answerer()](bool ok) { answer(ok); });
+                     [&loaded](bool ok) { loaded = ok; });
     QElapsedTimer clock;
     clock.start();
     view.load(url);
-    Require(loaded.Wait(std::chrono::minutes(2)) == viewer::EngineWait::Outcome::Answered &&
-                loaded.Value().toBool(),
+    Require(PumpUntil([&loaded] { return loaded.has_value(); }, 120000) && *loaded,
             "the engine did not load " + url.toString().toStdString());
     return clock.nsecsElapsed() / 1e9;
 }
@@ -363,8 +395,7 @@ FloorResult LoadFromFile(QWebEngineView& view, const std::string& file) {
         "(function(){var e=performance.getEntriesByName('first-contentful-paint')[0];"
         "return e?e.startTime:-1;})()");
     for (int attempt = 0; attempt < 50; ++attempt) {
-        result.firstPaint =
-            viewer::Evaluate(view.page(), paint, std::chrono::seconds(30)).value.toDouble() / 1000;
+        result.firstPaint = Ask(view.page(), paint).value_or(-1000.0).toDouble() / 1000;
         if (result.firstPaint >= 0) {
             break;
         }

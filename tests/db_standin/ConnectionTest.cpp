@@ -209,19 +209,42 @@ TEST_F(Connection, TransactionNeedsAnOpenDatabaseAndSendsOneEntry) {
     EXPECT_FALSE(transaction->Active());
 }
 
-TEST_F(Connection, DestructionCommitsAndDetachesIgnoringErrors) {
+// The query, the transaction and the database destroyed in every order (the letters q, t, d):
+// each time the statement is released, the transaction committed (the commit fails, so it is
+// rolled back) and the attachment dropped (its failure ignored), once each; a query that
+// outlives its database or transaction refuses to run.
+class Destruction : public standin::StandInTest,
+                    public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(Destruction, CommitsAndDetachesIgnoringErrorsInAnyOrder) {
     SetChildrenQuery(1);
     query->Open();
     fake_fail("isc_commit_transaction", 1);
     fake_fail("isc_detach_database", 1);
     fake_clear_calls();
-    query.reset();
-    transaction.reset();
-    EXPECT_NO_THROW(database.reset());
+    for (const char object : GetParam()) {
+        switch (object) {
+        case 'q':
+            query.reset();
+            break;
+        case 't':
+            transaction.reset();
+            break;
+        default:
+            EXPECT_NO_THROW(database.reset());
+            break;
+        }
+        if (query && (!database || !transaction)) {
+            EXPECT_THROW(query->Open(), EIBClientError);
+        }
+    }
     EXPECT_EQ(Calls(),
               (Names{"isc_dsql_free_statement", "isc_dsql_free_statement", "isc_commit_transaction",
                      "isc_rollback_transaction", "isc_detach_database"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Orders, Destruction,
+                         ::testing::Values("qtd", "qdt", "tqd", "tdq", "dqt", "dtq"));
 
 TEST_F(Connection, StatusVectorBecomesTheMessage) {
     fake_set_error(335544580L, -204,

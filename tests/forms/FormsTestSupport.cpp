@@ -5,7 +5,7 @@
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "viewer/BrowserView.h"
-#include "viewer/EngineWait.h"
+#include "viewer/PageQuestion.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +17,7 @@
 #include <QWebEngineScript>
 
 #include <fstream>
+#include <optional>
 
 namespace formstest {
 
@@ -156,6 +157,16 @@ void ClickTreeItem(std::int32_t id) {
     }
     tree->scrollToItem(item);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    WaitForRender();
+}
+
+void WaitForRender() {
+    const auto ended = [] {
+        return !forms::Form2 || !forms::Form2->WebBrowser1 ||
+               !forms::Form2->WebBrowser1->CurrentRender();
+    };
+    (void)QTest::qWaitFor(ended, 180000);
+    QVERIFY2(ended(), "the render did not end within three minutes");
 }
 
 void ClickElement(orvelle::viewer::BrowserView& view, const QString& id, Qt::MouseButton button) {
@@ -180,8 +191,13 @@ bool AnyExpanded() {
 }
 
 QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
-    const auto result = orvelle::viewer::Evaluate(view.page(), script, std::chrono::seconds(30));
-    return result.Answered() ? result.value : QVariant(QStringLiteral("<no answer>"));
+    std::optional<std::optional<QVariant>> result;
+    QObject context;
+    orvelle::viewer::AskPage(
+        view.page(), script, std::chrono::seconds(30), &context,
+        [&result](std::optional<QVariant> value) { result = std::move(value); });
+    (void)QTest::qWaitFor([&result] { return result.has_value(); }, 35000);
+    return result && *result ? **result : QVariant(QStringLiteral("<no answer>"));
 }
 
 QString Mark(orvelle::viewer::BrowserView& view) {

@@ -96,8 +96,11 @@ QStringList TreeListing();
 // The tree item made from the register entry with this id, or nullptr.
 QTreeWidgetItem* ItemById(std::int32_t id);
 
-// A real mouse click on the tree item of the register entry with this id, its folders opened.
+// A real mouse click on the tree item of the register entry with this id, its folders opened;
+// returns once the render it started has ended.
 void ClickTreeItem(std::int32_t id);
+// Waits until no render is under way in the main window's browser.
+void WaitForRender();
 
 // A real mouse click on the middle of the element with this id, in the page of `view`.
 void ClickElement(orvelle::viewer::BrowserView& view, const QString& id,

@@ -1,6 +1,7 @@
 // Links in a shown document, clicked with the mouse in the main window: an in-document link
-// scrolls and shows its address, a link that would leave is refused and reported, and a render
-// that failed does not leave links free to lead away.
+// scrolls and shows its address, a link the reader clicked that would leave is refused and
+// reported, what the document tries by itself is refused quietly, and a render that failed
+// does not leave links free to lead away.
 #include "FormsTestSupport.h"
 
 #include "forms/ErrorDisplay.h"
@@ -92,6 +93,7 @@ class LinksTest : public QObject {
         QTreeWidget* tree = forms::Form2->TreeView1;
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(ItemById(id)).center());
+        formstest::WaitForRender();
     }
 
     void ClickSectionLinkAndExpectItRefused() {
@@ -131,9 +133,41 @@ private slots:
         QTRY_COMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].caption, forms::ApplicationTitle());
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
-        QVERIFY(dialogs_->messages[0].text.contains(QStringLiteral("about:other.htm")));
+        QCOMPARE(dialogs_->messages[0].text,
+                 QStringLiteral("В документе нет элемента «about:other.htm»."));
         QCOMPARE(Mark(), QStringLiteral("links"));
         dialogs_->messages.clear();
+    }
+
+    // What the document does by itself, with no click of the reader's, is refused quietly: its
+    // address goes to the status bar and no message comes, now or over a later document.
+    void documentsOwnNavigationsAreRefusedQuietly_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("a storm of clicks on a link that leaves")
+            << "for(var i=0;i<50;i++)document.getElementById('toOther').click()"
+            << "about:other.htm";
+        QTest::newRow("location") << "location.href='http://example.com/away'"
+                                  << "http://example.com/away";
+        QTest::newRow("form") << "var f=document.createElement('form');f.action='http://"
+                                 "example.com/form';document.body.appendChild(f);f.submit()"
+                              << "http://example.com/form?";
+        QTest::newRow("refresh") << "var m=document.createElement('meta');m.httpEquiv='refresh';"
+                                    "m.content='0;url=http://example.com/r';"
+                                    "document.head.appendChild(m)"
+                                 << "http://example.com/r";
+    }
+    void documentsOwnNavigationsAreRefusedQuietly() {
+        QFETCH(QString, script);
+        QFETCH(QString, address);
+        ClickEntry(1);
+        forms::Form2->SetStatusPanelText(1, QString());
+        formstest::Eval(View(), QStringLiteral("setTimeout(function(){%1},0);1").arg(script));
+        QTRY_COMPARE(forms::Form2->StatusPanelText(1), address);
+        ClickEntry(3); // the reader moves on
+        formstest::Pump(500);
+        QVERIFY2(dialogs_->messages.isEmpty(), qPrintable(dialogs_->messages.value(0).text));
+        QCOMPARE(forms::Form2->StatusPanelText(0), QStringLiteral("Contents"));
     }
 
     // The page's process dies while a long document is written: the failure is shown, the flag
@@ -149,7 +183,7 @@ private slots:
         ClickEntry(2);
         disconnect(killer);
         QVERIFY(pid > 0);
-        QCOMPARE(dialogs_->messages.size(), 1);
+        QTRY_COMPARE(dialogs_->messages.size(), 1);
         QCOMPARE(dialogs_->messages[0].icon, RecordingDialogs::Icon::Error);
         QVERIFY(!forms::DocumentLoading);
         dialogs_->messages.clear();

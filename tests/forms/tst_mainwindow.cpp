@@ -311,6 +311,7 @@ private slots:
     void browserIsNoTabStop() {
         forms::TForm2& form = *forms::Form2;
         form.RenderHtml("<p><a href=\"#x\">link</a> <input id=\"x\"></p>");
+        formstest::WaitForRender();
         QTRY_VERIFY(form.WebBrowser1->focusProxy());
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));

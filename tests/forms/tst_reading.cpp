@@ -354,7 +354,11 @@ private slots:
             QPrinter pdf(QPrinter::ScreenResolution);
             pdf.setOutputFormat(QPrinter::PdfFormat);
             pdf.setOutputFileName(QString::fromStdString(folder_.File("print.pdf")));
+            QSignalSpy printed(&printer, &viewer::DocumentPrinter::Printed);
             printer.PrintTo(pdf);
+            if (!printed.wait(60000)) {
+                return -1;
+            }
             const QString pdfText =
                 QString::fromLatin1(fixtures::ReadFile(folder_.File("print.pdf")));
             return static_cast<int>(

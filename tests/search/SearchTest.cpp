@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -28,15 +29,16 @@ private:
     fixtures::TempDir folder_;
 
 public:
-    search::Searcher searcher{QString::fromStdString(folder_.File("index"))};
+    const std::string index = folder_.File("index");
+    search::Searcher searcher{QString::fromStdString(index)};
     search::BuildOutcome outcome;
 
 private:
     IndexedLibrary() {
         BuildSearchLibrary(folder_.File("library.kvd"));
         std::atomic<bool> cancel{false};
-        outcome = search::BuildIndex(folder_.File("library.kvd"),
-                                     QString::fromStdString(folder_.File("index")), cancel, {});
+        outcome = search::BuildIndex(folder_.File("library.kvd"), QString::fromStdString(index),
+                                     cancel, {});
     }
 };
 
@@ -166,6 +168,16 @@ TEST(Search, TwentyMegabyteDocumentToItsLastWord) {
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].id, kHuge);
     EXPECT_FALSE(hits[0].snippet.isEmpty());
+}
+
+// A damaged index is reported, never taken for "nothing found".
+TEST(Search, DamagedIndexIsAFailure) {
+    fixtures::TempDir folder;
+    const std::filesystem::path damaged = folder.File("index");
+    std::filesystem::copy(IndexedLibrary::Get().index, damaged);
+    std::filesystem::resize_file(damaged / "postlist.glass", 0);
+    search::Searcher searcher(QString::fromStdString(damaged.string()));
+    EXPECT_THROW(searcher.Search(QStringLiteral("расценки")), search::SearchError);
 }
 
 TEST(Search, NoIndexYetFindsNothing) {

@@ -1,7 +1,6 @@
-// Every navigation a shown document would make reaches the handler, with real mouse clicks;
-// scrolling to anchors.
+// Every navigation a shown document would make reaches the handler, with real mouse clicks, and
+// the handler knows the reader's clicks from the document's own doing; scrolling to anchors.
 #include "ViewerTestSupport.h"
-#include "viewer/BrowserError.h"
 #include "viewer/BrowserView.h"
 #include "viewer/DecodeAnchor.h"
 #include "viewer/PrepareEngine.h"
@@ -13,9 +12,10 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 using namespace std::chrono_literals;
-using orvelle::viewer::BrowserError;
 using orvelle::viewer::BrowserView;
 using viewertest::CentreOf;
 using viewertest::Eval;
@@ -24,6 +24,7 @@ class NavigationTest : public QObject {
     Q_OBJECT
     std::unique_ptr<BrowserView> view;
     QList<QUrl> asked;
+    QList<bool> byReader;
     bool allow = false;
     std::function<void(const QUrl&)> onAsked;
 
@@ -33,6 +34,15 @@ class NavigationTest : public QObject {
         return Eval(*view,
                     QStringLiteral("Math.round((%1).getBoundingClientRect().top)").arg(expression))
             .toInt();
+    }
+    using Outcome = BrowserView::ScrollOutcome;
+    // Scrolls the view to `anchor` and waits for the outcome.
+    Outcome Scroll(const QString& anchor) {
+        std::optional<Outcome> outcome;
+        QObject context;
+        view->ScrollToAnchor(anchor, &context, [&outcome](Outcome o) { outcome = o; });
+        (void)QTest::qWaitFor([&outcome] { return outcome.has_value(); }, 10000);
+        return outcome.value_or(Outcome::NoAnswer);
     }
     bool StillOurs() {
         return Eval(*view, QStringLiteral("document.title==='links' && "
@@ -47,26 +57,29 @@ private slots:
         view->resize(900, 700);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        view->SetNavigationHandler([this](const QUrl& url) {
+        view->SetNavigationHandler([this](const QUrl& url, bool reader) {
             asked.append(url);
+            byReader.append(reader);
             if (onAsked) {
                 onAsked(url);
             }
             return allow;
         });
         view->NavigateToBlank();
-        QVERIFY(view->WaitForDocument(10s));
+        QTRY_VERIFY_WITH_TIMEOUT(view->HasDocument(), 10000);
     }
 
     void init() {
         allow = false;
         onAsked = nullptr;
-        QCOMPARE(view->WriteDocument(viewertest::LinksDocument()).value(), QStringLiteral("links"));
+        QCOMPARE(viewertest::Render(*view, viewertest::LinksDocument()).name,
+                 QStringLiteral("links"));
         QTRY_VERIFY(Eval(*view, QStringLiteral("(function(){var d=document.getElementById("
                                                "'frame').contentDocument;return !!d&&"
                                                "!!d.getElementById('inFrame');})()"))
                         .toBool());
         asked.clear();
+        byReader.clear();
     }
 
     void clicksReachTheHandler_data() {
@@ -104,6 +117,7 @@ private slots:
         viewertest::Click(*view, at);
         QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 5000);
         QCOMPARE(asked.first().toString(), expected);
+        QVERIFY(byReader.first()); // a link or button the reader clicked
         // Refused: the document is still there, unscrolled, at its own address.
         QTest::qWait(100);
         QCOMPARE(asked.size(), 1);
@@ -119,6 +133,46 @@ private slots:
                  QString::fromUtf8("Раздел 1"));
         QCOMPARE(orvelle::viewer::DecodeAnchor(asked.first().toString()),
                  QString::fromUtf8("Раздел 1"));
+    }
+
+    // What the document does by itself, with no click of the reader's, reaches the handler as
+    // its doing, not the reader's, however much it looks like a click.
+    void scriptedNavigationsAreNotTheReaders_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a.click() elsewhere") << "document.getElementById('absolute').click()"
+                                             << "http://example.com/page?q=1";
+        QTest::newRow("a.click() on an anchor") << "document.getElementById('latin').click()"
+                                                << "about:blank#sec1";
+        QTest::newRow("location") << "location.href='http://example.com/s'"
+                                  << "http://example.com/s";
+        // The form's own submit() (its button, named "submit", hides the method).
+        QTest::newRow("form submit") << "HTMLFormElement.prototype.submit.call(document.forms[0])"
+                                     << "http://example.com/form";
+        QTest::newRow("button.click()") << "document.getElementById('scriptAway').click()"
+                                        << "http://example.com/s";
+    }
+    void scriptedNavigationsAreNotTheReaders() {
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        Eval(*view, QStringLiteral("setTimeout(function(){%1}, 0); 1").arg(script));
+        QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 5000);
+        QCOMPARE(asked.first().toString(), expected);
+        QVERIFY(!byReader.first());
+        QVERIFY(StillOurs());
+    }
+
+    // One click of the reader's is one navigation of theirs: a storm the document sets off
+    // right after it is the document's.
+    void oneClickIsOneNavigation() {
+        Eval(*view, QStringLiteral("document.getElementById('latin').addEventListener('click',"
+                                   "function(){for(var i=0;i<5;i++)document.getElementById("
+                                   "'absolute').click();}); 1"));
+        viewertest::Click(*view,
+                          CentreOf(*view, QStringLiteral("document.getElementById('latin')")));
+        QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(byReader.count(true), 1);
     }
 
     void scrollToAnchor_data() {
@@ -139,22 +193,35 @@ private slots:
     void scrollToAnchor() {
         QFETCH(QString, anchor);
         QFETCH(QString, element);
-        view->ScrollToAnchor(anchor);
+        QCOMPARE(Scroll(anchor), Outcome::Scrolled);
         QVERIFY(ScrollY() > 2000);
         QVERIFY(qAbs(TopOf(element)) <= 1);
     }
 
-    void scrollToMissingAnchorThrows() {
-        view->ScrollToAnchor(QStringLiteral("sec1"));
+    void scrollToMissingAnchor_data() {
+        QTest::addColumn<QString>("anchor");
+        QTest::newRow("no such element") << "nowhere";
+        QTest::newRow("empty") << "";
+        QTest::newRow("an address") << "http://example.com/x";
+        QTest::newRow("quotes and backslashes are data") << "x');scrollTo(0,0);('\\";
+    }
+    void scrollToMissingAnchor() {
+        QFETCH(QString, anchor);
+        QCOMPARE(Scroll(QStringLiteral("sec1")), Outcome::Scrolled);
         const int before = ScrollY();
-        QVERIFY_THROWS_EXCEPTION(BrowserError, view->ScrollToAnchor(QStringLiteral("nowhere")));
-        QVERIFY_THROWS_EXCEPTION(BrowserError, view->ScrollToAnchor(QString()));
-        QVERIFY_THROWS_EXCEPTION(BrowserError,
-                                 view->ScrollToAnchor(QStringLiteral("http://example.com/x")));
-        // Quotes and backslashes are data, not script.
-        QVERIFY_THROWS_EXCEPTION(BrowserError,
-                                 view->ScrollToAnchor(QStringLiteral("x');scrollTo(0,0);('\\")));
+        QCOMPARE(Scroll(anchor), Outcome::Missing);
         QCOMPARE(ScrollY(), before);
+    }
+
+    // A question about a document that is gone by the time it is answered is moot.
+    void scrollAfterTheDocumentLeft() {
+        std::optional<Outcome> outcome;
+        QObject context;
+        view->ScrollToAnchor(QStringLiteral("sec1"), &context,
+                             [&outcome](Outcome o) { outcome = o; });
+        viewertest::Render(*view, QStringLiteral("<p>another</p>"));
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 10000);
+        QCOMPARE(*outcome, Outcome::DocumentLeft);
     }
 
     // The way the main window does it: cancel, then scroll once the handler has returned.
@@ -166,8 +233,8 @@ private slots:
             QMetaObject::invokeMethod(
                 view.get(),
                 [&, anchor] {
-                    view->ScrollToAnchor(anchor);
-                    scrolledAfter = clock.elapsed();
+                    view->ScrollToAnchor(anchor, view.get(),
+                                         [&](Outcome) { scrolledAfter = clock.elapsed(); });
                 },
                 Qt::QueuedConnection);
         };
@@ -181,7 +248,7 @@ private slots:
 
     void handlerFailureIsReportedAndCancels() {
         QSignalSpy failures(view.get(), &BrowserView::NavigationHandlerFailed);
-        onAsked = [](const QUrl&) { throw BrowserError(QString::fromUtf8("нет элемента")); };
+        onAsked = [](const QUrl&) { throw std::runtime_error("нет элемента"); };
         allow = true;
         viewertest::Click(*view,
                           CentreOf(*view, QStringLiteral("document.getElementById('absolute')")));

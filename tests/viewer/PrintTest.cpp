@@ -8,19 +8,23 @@
 #include "viewer/PrintDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 using namespace std::chrono_literals;
 using orvelle::viewer::BrowserError;
 using orvelle::viewer::BrowserView;
 using orvelle::viewer::DocumentPrinter;
 using orvelle::viewer::PrintDialogs;
+using viewertest::Eval;
 
 namespace {
 
@@ -49,13 +53,15 @@ struct ScriptedDialogs : PrintDialogs {
         printer.setPageOrientation(*setupOrientation);
         return true;
     }
-    bool ShowPreview(const QByteArray& pdf, QWidget*) override {
+    void ShowPreview(const QByteArray& pdf, QWidget*, std::function<void()> print) override {
         shown << QStringLiteral("preview");
         QFile file(previewFile);
         if (file.open(QIODevice::WriteOnly)) {
             file.write(pdf);
         }
-        return printFromPreview;
+        if (printFromPreview) {
+            print();
+        }
     }
 };
 
@@ -77,6 +83,18 @@ PdfFacts ReadPdf(const QString& path) {
     facts.landscape =
         match.hasMatch() && match.captured(1).toDouble() > match.captured(2).toDouble();
     return facts;
+}
+
+// Waits for the printer's job to end: an empty text when it printed, else why not.
+QString Outcome(DocumentPrinter& printer, const std::function<void()>& command) {
+    std::optional<QString> outcome;
+    QObject context;
+    QObject::connect(&printer, &DocumentPrinter::Printed, &context, [&] { outcome = QString(); });
+    QObject::connect(&printer, &DocumentPrinter::Failed, &context,
+                     [&](const QString& message) { outcome = message; });
+    command();
+    (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 120000);
+    return outcome.value_or(QStringLiteral("<no outcome>"));
 }
 
 } // namespace
@@ -113,9 +131,7 @@ private slots:
     }
 
     void printNowWithoutPrinter() {
-        view->NavigateToBlank();
-        QVERIFY(view->WaitForDocument(10s));
-        view->WriteDocument(QStringLiteral("<p>x</p>"));
+        QVERIFY(viewertest::Render(*view, QStringLiteral("<p>x</p>")).Finished());
         if (!QPrinterInfo::availablePrinters().isEmpty()) {
             QSKIP("this machine has a printer; printing at once would use it");
         }
@@ -129,7 +145,7 @@ private slots:
     }
 
     void printWithDialog() {
-        view->WriteDocument(viewertest::CyrillicDocument(20000, QStringLiteral("short")));
+        viewertest::Render(*view, viewertest::CyrillicDocument(20000, QStringLiteral("short")));
         auto dialogs = std::make_unique<ScriptedDialogs>();
         ScriptedDialogs& seen = *dialogs;
         DocumentPrinter printer(view.get(), std::move(dialogs));
@@ -141,19 +157,19 @@ private slots:
 
         seen.printAnswer = true;
         seen.printIntoFile = PathOf(QStringLiteral("dialog.pdf"));
-        printer.PrintWithDialog();
+        QCOMPARE(Outcome(printer, [&] { printer.PrintWithDialog(); }), QString());
         QCOMPARE(seen.shown, QStringList({QStringLiteral("print"), QStringLiteral("print")}));
         QVERIFY(ReadPdf(seen.printIntoFile).pages >= 1);
     }
 
     // Page setup's choice holds for later prints and previews: one printer for all.
     void pageSetupHoldsForPrintAndPreview() {
-        view->WriteDocument(viewertest::CyrillicDocument(20000, QStringLiteral("short")));
+        viewertest::Render(*view, viewertest::CyrillicDocument(20000, QStringLiteral("short")));
         auto dialogs = std::make_unique<ScriptedDialogs>();
         ScriptedDialogs& seen = *dialogs;
         DocumentPrinter printer(view.get(), std::move(dialogs));
         printer.Printer().setOutputFileName(PathOf(QStringLiteral("portrait.pdf")));
-        printer.PrintNow();
+        QCOMPARE(Outcome(printer, [&] { printer.PrintNow(); }), QString());
         const PdfFacts portrait = ReadPdf(PathOf(QStringLiteral("portrait.pdf")));
         QVERIFY(portrait.pages >= 1);
         QVERIFY(!portrait.landscape);
@@ -161,12 +177,13 @@ private slots:
         seen.setupOrientation = QPageLayout::Landscape;
         printer.PageSetup();
         printer.Printer().setOutputFileName(PathOf(QStringLiteral("landscape.pdf")));
-        printer.PrintNow();
+        QCOMPARE(Outcome(printer, [&] { printer.PrintNow(); }), QString());
         const PdfFacts landscape = ReadPdf(PathOf(QStringLiteral("landscape.pdf")));
         QVERIFY(landscape.landscape);
 
         seen.previewFile = PathOf(QStringLiteral("preview.pdf"));
         printer.Preview();
+        QTRY_VERIFY_WITH_TIMEOUT(seen.shown.contains(QStringLiteral("preview")), 60000);
         QVERIFY(ReadPdf(seen.previewFile).landscape);
         QVERIFY(ReadPdf(seen.previewFile).pages >= 1);
         QVERIFY(printer.Printer().resolution() <= DocumentPrinter::kResolution);
@@ -175,33 +192,27 @@ private slots:
         seen.shown.clear();
         seen.printFromPreview = true;
         seen.printIntoFile = PathOf(QStringLiteral("from-preview.pdf"));
-        printer.Preview();
+        QCOMPARE(Outcome(printer, [&] { printer.Preview(); }), QString()); // the preview's job
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(seen.printIntoFile), 60000);
         QCOMPARE(seen.shown, (QStringList{QStringLiteral("preview"), QStringLiteral("print")}));
         QVERIFY(ReadPdf(seen.printIntoFile).landscape);
     }
 
-    // The real preview on a 1 MB document, closed by the test once it is on screen.
+    // The real preview on a 1 MB document: a window of its own beside the main one, which the
+    // main window does not wait for.
     void previewOfABigDocument() {
-        view->WriteDocument(viewertest::CyrillicDocument(1 << 20, QStringLiteral("big")));
+        viewertest::Render(*view, viewertest::CyrillicDocument(1 << 20, QStringLiteral("big")));
+        QWidget owner;
         DocumentPrinter printer(view.get());
         QElapsedTimer clock;
-        qint64 shown = -1;
-        std::function<void()> closeWhenShown = [&] {
-            QWidget* preview = QApplication::activeModalWidget();
-            if (preview && shown < 0) {
-                QTest::qWait(0); // let it paint its first pages
-                shown = clock.elapsed();
-                preview->close();
-            } else if (!preview && clock.elapsed() < 60000) {
-                QTimer::singleShot(10, closeWhenShown);
-            }
-        };
         clock.start();
-        QTimer::singleShot(0, closeWhenShown);
-        printer.Preview();
-        QVERIFY(shown >= 0);
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
-        qInfo("preview of 1 MB on screen after %lld ms", shown);
+        printer.Preview(&owner);
+        const auto preview = [&owner] { return owner.findChild<QDialog*>(); };
+        QTRY_VERIFY_WITH_TIMEOUT(preview() && preview()->isVisible(), 60000);
+        qInfo("preview of 1 MB on screen after %lld ms", clock.elapsed());
+        QVERIFY(!preview()->isModal());
+        preview()->close();
+        QTRY_VERIFY(!preview());
     }
 
     // A 1 MB document printed into a file: every page, quickly.
@@ -210,7 +221,7 @@ private slots:
         printer.Printer().setOutputFileName(PathOf(QStringLiteral("big.pdf")));
         QElapsedTimer clock;
         clock.start();
-        printer.PrintNow();
+        QCOMPARE(Outcome(printer, [&] { printer.PrintNow(); }), QString());
         const qint64 took = clock.elapsed();
         const PdfFacts facts = ReadPdf(PathOf(QStringLiteral("big.pdf")));
         qInfo("1 MB into a PDF file: %lld ms, %d pages, %lld KB", took, facts.pages,
@@ -218,10 +229,48 @@ private slots:
         QVERIFY(facts.pages > 100);
     }
 
+    // A job that cannot end well says why and leaves no file behind.
     void unwritableFile() {
+        viewertest::Render(*view, QStringLiteral("<p>x</p>"));
         DocumentPrinter printer(view.get(), std::make_unique<ScriptedDialogs>());
         printer.Printer().setOutputFileName(PathOf(QStringLiteral("no/such/folder/x.pdf")));
-        QVERIFY_THROWS_EXCEPTION(BrowserError, printer.PrintNow());
+        const QString message = Outcome(printer, [&] { printer.PrintNow(); });
+        QVERIFY2(message.startsWith(QStringLiteral("Cannot write")), qPrintable(message));
+        QVERIFY(!QFile::exists(PathOf(QStringLiteral("no/such/folder/x.pdf"))));
+    }
+
+    // The reader moves on while a document prints: the print goes on to its end, with the
+    // document it was asked for, and the view shows the next one.
+    void printGoesOnWhenAnotherDocumentIsShown() {
+        viewertest::Render(*view, viewertest::CyrillicDocument(1 << 20, QStringLiteral("big")));
+        DocumentPrinter printer(view.get(), std::make_unique<ScriptedDialogs>());
+        printer.Printer().setOutputFileName(PathOf(QStringLiteral("moved-on.pdf")));
+        std::optional<viewertest::Outcome> next;
+        QCOMPARE(Outcome(printer,
+                         [&] {
+                             printer.PrintNow();
+                             next = viewertest::Render(*view, QStringLiteral("<p>next</p>"));
+                         }),
+                 QString());
+        QVERIFY(next && next->Finished());
+        QVERIFY(ReadPdf(PathOf(QStringLiteral("moved-on.pdf"))).pages > 100);
+        QCOMPARE(Eval(*view, QStringLiteral("document.body.innerText")).toString(),
+                 QStringLiteral("next"));
+    }
+
+    void oneJobAtATime() {
+        viewertest::Render(*view, viewertest::CyrillicDocument(1 << 20, QStringLiteral("big")));
+        DocumentPrinter printer(view.get(), std::make_unique<ScriptedDialogs>());
+        printer.Printer().setOutputFileName(PathOf(QStringLiteral("first.pdf")));
+        QCOMPARE(Outcome(printer,
+                         [&] {
+                             printer.PrintNow();
+                             QVERIFY(printer.Busy());
+                             QVERIFY_THROWS_EXCEPTION(BrowserError, printer.PrintNow());
+                         }),
+                 QString());
+        QVERIFY(!printer.Busy());
+        QVERIFY(ReadPdf(PathOf(QStringLiteral("first.pdf"))).pages > 100);
     }
 
     void cleanupTestCase() { view.reset(); }

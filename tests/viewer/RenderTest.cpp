@@ -1,11 +1,15 @@
 // Writing documents into the browser view: the first document, replacing content, names,
-// big texts, overlapping renders and a view that goes away while a render waits.
+// big texts, a newer render superseding an older one, and the ways a render can end without
+// anybody waiting for it (its page's process dies, its view goes away, its script never
+// returns), and the question helper every later step of the program asks the page with.
 #include "ViewerTestSupport.h"
-#include "viewer/BrowserError.h"
 #include "viewer/BrowserView.h"
+#include "viewer/DocumentRender.h"
+#include "viewer/PageQuestion.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,9 +21,21 @@
 #endif
 
 using namespace std::chrono_literals;
-using orvelle::viewer::BrowserError;
 using orvelle::viewer::BrowserView;
+using orvelle::viewer::DocumentRender;
+using State = orvelle::viewer::DocumentRender::State;
 using viewertest::Eval;
+using viewertest::Listener;
+
+namespace {
+
+#ifdef Q_OS_UNIX
+bool ProcessAlive(qint64 pid) {
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
+#endif
+
+} // namespace
 
 class RenderTest : public QObject {
     Q_OBJECT
@@ -39,54 +55,56 @@ private slots:
     void firstDocumentNavigatesOnce() {
         QVERIFY(!view->HasDocument());
         view->NavigateToBlank();
-        QVERIFY(view->WaitForDocument(10s));
-        QVERIFY(view->HasDocument());
+        QTRY_VERIFY_WITH_TIMEOUT(view->HasDocument(), 10000);
         QCOMPARE(loads->count(), 1);
 
-        const auto name = view->WriteDocument(QStringLiteral("<p>first</p>"));
-        QVERIFY(name.has_value());
-        QCOMPARE(*name, QStringLiteral("about:blank"));
+        DocumentRender* render = view->Render(QStringLiteral("<p>first</p>"));
+        QCOMPARE(render->CurrentState(), State::Running); // nothing ends inside the call
+        QCOMPARE(view->CurrentRender(), render);
+        const auto outcome = Listener(render).Wait();
+        QVERIFY(outcome.Finished());
+        QCOMPARE(outcome.name, QStringLiteral("about:blank"));
         QCOMPARE(BodyText(), QStringLiteral("first"));
-        // Later renders find the document in place: no waiting, no navigation.
-        QVERIFY(view->WaitForDocument(0ms));
+        QCOMPARE(view->CurrentRender(), nullptr);
+        // Later renders find the document in place: no navigation.
         QCOMPARE(loads->count(), 1);
     }
 
     void laterWritesReplaceContent() {
         const QString title = QString::fromUtf8("Смета №1");
-        const auto name = view->WriteDocument(
+        const auto first = viewertest::Render(
+            *view,
             QStringLiteral("<html><head><title>%1</title></head><body><p id=a>раз</p></body>")
                 .arg(title));
-        QCOMPARE(name.value(), title);
+        QCOMPARE(first.name, title);
         const auto second =
-            view->WriteDocument(QString::fromUtf8("<p id=b>два</p><p>\"кавычки\" \\ \r\n"
-                                                  "\u2028 </script> конец</p>"));
-        QCOMPARE(second.value(), QStringLiteral("about:blank"));
+            viewertest::Render(*view, QString::fromUtf8("<p id=b>два</p><p>\"кавычки\" \\ \r\n"
+                                                        "\u2028 </script> конец</p>"));
+        QCOMPARE(second.name, QStringLiteral("about:blank"));
         QCOMPARE(Eval(*view, QStringLiteral("document.getElementById('a')===null")).toBool(), true);
         QVERIFY(BodyText().startsWith(QString::fromUtf8("два\n")));
         QVERIFY(BodyText().contains(QString::fromUtf8("\"кавычки\" \\")));
         QVERIFY(BodyText().contains(QChar(0x2028)));
         QVERIFY(BodyText().endsWith(QString::fromUtf8("конец")));
         // The same text twice gives the same document.
-        view->WriteDocument(QStringLiteral("<p>same</p>"));
-        view->WriteDocument(QStringLiteral("<p>same</p>"));
+        viewertest::Render(*view, QStringLiteral("<p>same</p>"));
+        viewertest::Render(*view, QStringLiteral("<p>same</p>"));
         QCOMPARE(BodyText(), QStringLiteral("same"));
         QCOMPARE(Eval(*view, QStringLiteral("document.querySelectorAll('p').length")).toInt(), 1);
         QCOMPARE(loads->count(), 1);
     }
 
     void newDocumentStartsAtTheTop() {
-        view->WriteDocument(viewertest::CyrillicDocument(200000, QStringLiteral("long")));
+        viewertest::Render(*view, viewertest::CyrillicDocument(200000, QStringLiteral("long")));
         Eval(*view, QStringLiteral("window.scrollTo(0, 5000)"));
         QCOMPARE(Eval(*view, QStringLiteral("Math.round(window.scrollY)")).toInt(), 5000);
-        view->WriteDocument(viewertest::CyrillicDocument(200000, QStringLiteral("next")));
+        viewertest::Render(*view, viewertest::CyrillicDocument(200000, QStringLiteral("next")));
         QCOMPARE(Eval(*view, QStringLiteral("window.scrollY")).toInt(), 0);
     }
 
     void emptyContent() {
-        view->WriteDocument(QStringLiteral("<p>something</p>"));
-        const auto name = view->WriteDocument(QString());
-        QCOMPARE(name.value(), QStringLiteral("about:blank"));
+        viewertest::Render(*view, QStringLiteral("<p>something</p>"));
+        QCOMPARE(viewertest::Render(*view, QString()).name, QStringLiteral("about:blank"));
         QCOMPARE(BodyText(), QString());
         QCOMPARE(loads->count(), 1);
     }
@@ -95,7 +113,7 @@ private slots:
         const QString megabyte = viewertest::CyrillicDocument(1 << 20, QStringLiteral("big"));
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(view->WriteDocument(megabyte).value(), QStringLiteral("big"));
+        QCOMPARE(viewertest::Render(*view, megabyte).name, QStringLiteral("big"));
         const qint64 oneMb = clock.elapsed();
         QCOMPARE(
             Eval(*view, QStringLiteral("document.getElementById('end').textContent")).toString(),
@@ -103,7 +121,7 @@ private slots:
 
         const QString twenty = viewertest::CyrillicDocument(20 << 20, QStringLiteral("huge"));
         clock.restart();
-        QCOMPARE(view->WriteDocument(twenty).value(), QStringLiteral("huge"));
+        QCOMPARE(viewertest::Render(*view, twenty, 180000).name, QStringLiteral("huge"));
         const qint64 twentyMb = clock.elapsed();
         QCOMPARE(
             Eval(*view, QStringLiteral("document.getElementById('end').textContent")).toString(),
@@ -113,67 +131,91 @@ private slots:
         QVERIFY2(oneMb < 30000, "a 1 MB document was not written within 30 s");
     }
 
-    // A newer render that starts while an older one waits for its write wins: the older learns
-    // it was superseded and its text never shows.
-    void newerWriteWinsDuringWrite() {
-        std::optional<QString> inner;
-        QTimer::singleShot(0, view.get(), [&] {
-            inner = view->WriteDocument(QStringLiteral("<title>new</title><p>newer</p>"));
-        });
-        const QString older = viewertest::CyrillicDocument(2 << 20, QStringLiteral("old"));
-        const auto outer = view->WriteDocument(older);
-        QVERIFY(!outer.has_value());
-        QCOMPARE(inner.value_or(QStringLiteral("<none>")), QStringLiteral("new"));
+    // A newer render superseded an older one wherever the older one is: waiting for its page,
+    // writing its first part, or bringing in the rest of a long document. The older one says so
+    // and never writes after the newer one; the newer one's text is what shows.
+    void newerRenderSupersedes_data() {
+        QTest::addColumn<QString>("olderDocument");
+        QTest::addColumn<QString>("when"); // "at once", "shown"
+        const QString longDocument = viewertest::CyrillicDocument(2 << 20, QStringLiteral("old"));
+        QTest::newRow("before its page holds a document")
+            << QStringLiteral("<p>older</p>") << QStringLiteral("at once");
+        QTest::newRow("while its long document is written")
+            << longDocument << QStringLiteral("at once");
+        QTest::newRow("while its rest arrives") << longDocument << QStringLiteral("shown");
+    }
+    void newerRenderSupersedes() {
+        QFETCH(QString, olderDocument);
+        QFETCH(QString, when);
+        DocumentRender* older = view->Render(olderDocument);
+        Listener olderEnd(older);
+        if (when == u"shown") {
+            QSignalSpy shown(older, &DocumentRender::Shown);
+            QVERIFY(shown.wait(30000));
+        }
+        const auto newer =
+            viewertest::Render(*view, QStringLiteral("<title>new</title><p>newer</p>"));
+        QCOMPARE(olderEnd.Wait(1000).state, State::Superseded);
+        QVERIFY(newer.Finished());
+        QCOMPARE(newer.name, QStringLiteral("new"));
+        QTest::qWait(200); // an older write that was still due would land now
         QCOMPARE(BodyText(), QStringLiteral("newer"));
     }
 
-    // The same when the newer render comes while the older one waits for the first document:
-    // the older one does not write at all.
-    void newerWriteWinsBeforeWrite() {
-        const auto olderTicket = view->BeginRender();
-        QVERIFY(view->IsCurrent(olderTicket));
-        const auto newer = view->WriteDocument(QStringLiteral("<p>newest</p>"));
-        QVERIFY(newer.has_value());
-        QVERIFY(!view->IsCurrent(olderTicket));
-        QVERIFY(!view->WriteDocument(olderTicket, QStringLiteral("<p>older</p>")).has_value());
-        QCOMPARE(BodyText(), QStringLiteral("newest"));
-    }
-
-    void waitEndsWithoutDocument() {
-        BrowserView idle;
+    // A document whose script never returns keeps its render running; the next render shows
+    // at once all the same, and the stuck page's process is ended with it.
+    void stuckDocumentIsLeftBehind() {
+        DocumentRender* stuck =
+            view->Render(QStringLiteral("<p>stuck</p><script>for(;;){}</script>"));
+        Listener stuckEnd(stuck);
+        QTest::qWait(500);
+        QVERIFY(!stuckEnd.Ended());
+        const qint64 pid = view->page()->renderProcessPid();
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!idle.WaitForDocument(300ms));
-        QVERIFY(clock.elapsed() >= 250);
-        QVERIFY(clock.elapsed() < 3000);
+        const auto next = viewertest::Render(*view, QStringLiteral("<p>next</p>"));
+        QVERIFY(next.Finished());
+        QCOMPARE(stuckEnd.Wait(1000).state, State::Superseded);
+        qInfo("the next document after a stuck one: %lld ms", clock.elapsed());
+        QCOMPARE(BodyText(), QStringLiteral("next"));
+#ifdef Q_OS_UNIX
+        QVERIFY(pid != view->page()->renderProcessPid());
+        QTRY_VERIFY_WITH_TIMEOUT(!ProcessAlive(pid), 5000);
+#else
+        Q_UNUSED(pid);
+#endif
     }
 
-    void viewDestroyedWhileWaitingForDocument() {
-        auto* doomed = new BrowserView;
-        QPointer<BrowserView> guard(doomed);
-        doomed->NavigateToBlank();
-        QTimer::singleShot(0, [doomed] { delete doomed; });
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!doomed->WaitForDocument(10s));
-        QVERIFY(guard.isNull());
-        QVERIFY(clock.elapsed() < 5000);
+    // A view that goes away with a render under way (the window closing) takes the render with
+    // it, says nothing more, and leaves no page process behind, a stuck one included.
+    void viewDestroyedWithRenderUnderWay_data() {
+        QTest::addColumn<QString>("document");
+        QTest::newRow("long document")
+            << viewertest::CyrillicDocument(4 << 20, QStringLiteral("x"));
+        QTest::newRow("script that never returns")
+            << QStringLiteral("<p>stuck</p><script>for(;;){}</script>");
     }
-
-    void viewDestroyedWhileWriting() {
+    void viewDestroyedWithRenderUnderWay() {
+        QFETCH(QString, document);
         auto* doomed = new BrowserView;
-        QPointer<BrowserView> guard(doomed);
-        doomed->NavigateToBlank();
-        QVERIFY(doomed->WaitForDocument(10s));
-        QTimer::singleShot(0, [doomed] { delete doomed; });
-        const auto name =
-            doomed->WriteDocument(viewertest::CyrillicDocument(1 << 20, QStringLiteral("x")));
-        QVERIFY(guard.isNull());
-        QVERIFY(!name.has_value());
+        QPointer<DocumentRender> render = doomed->Render(document);
+        Listener end(render);
+        QTRY_VERIFY_WITH_TIMEOUT(doomed->HasDocument(), 30000);
+        QTest::qWait(300); // the write under way
+        const qint64 pid = doomed->page()->renderProcessPid();
+        delete doomed;
+        QVERIFY(render.isNull());
+        QTest::qWait(100);
+        QVERIFY(!end.Ended());
+#ifdef Q_OS_UNIX
+        QTRY_VERIFY_WITH_TIMEOUT(!ProcessAlive(pid), 2000);
+#else
+        Q_UNUSED(pid);
+#endif
     }
 
 #ifdef Q_OS_UNIX
-    // The page's process dies in the middle of a long write: the write fails at once with a
+    // The page's process dies in the middle of a long write: the render fails at once with a
     // message, and the next render brings up a new page process and shows its document.
     void pageProcessDiesWhileWriting() {
         // Each document comes in a page of its own: end the process of the one being written.
@@ -185,20 +227,79 @@ private slots:
             });
         QElapsedTimer clock;
         clock.start();
-        QVERIFY_THROWS_EXCEPTION(BrowserError, view->WriteDocument(viewertest::CyrillicDocument(
-                                                   20 << 20, QStringLiteral("doomed"))));
+        const auto doomed = viewertest::Render(
+            *view, viewertest::CyrillicDocument(20 << 20, QStringLiteral("doomed")));
         disconnect(killer);
+        QCOMPARE(doomed.state, State::Failed);
+        QVERIFY(!doomed.message.isEmpty());
         QVERIFY(pid > 0);
         QVERIFY2(clock.elapsed() < 10000, "the failed write was not noticed at once");
         QVERIFY(!view->HasDocument());
 
-        view->NavigateToBlank();
-        QVERIFY(view->WaitForDocument(10s));
-        QCOMPARE(view->WriteDocument(QStringLiteral("<title>again</title><p>back</p>")).value(),
-                 QStringLiteral("again"));
+        const auto again =
+            viewertest::Render(*view, QStringLiteral("<title>again</title><p>back</p>"));
+        QCOMPARE(again.name, QStringLiteral("again"));
         QCOMPARE(BodyText(), QStringLiteral("back"));
     }
 #endif
+
+    // Questions to the page: answered later (never inside the call), or not at all when the
+    // page does not answer in time or goes away; never when the asker went first.
+    void questionsToThePage_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<QString>("then");      // "", "delete page", "delete context"
+        QTest::addColumn<QVariant>("expected"); // invalid: no answer; "never": not called
+        QTest::newRow("answered") << QStringLiteral("6*7") << 5000 << QString() << QVariant(42);
+        QTest::newRow("too slow") << QStringLiteral("(function(){var t=Date.now();"
+                                                    "while(Date.now()-t<1500){}return 1;})()")
+                                  << 200 << QString() << QVariant();
+        QTest::newRow("page goes away")
+            << QStringLiteral("1") << 5000 << QStringLiteral("delete page") << QVariant();
+        QTest::newRow("asker goes away")
+            << QStringLiteral("1") << 5000 << QStringLiteral("delete context")
+            << QVariant(QStringLiteral("never"));
+    }
+    void questionsToThePage() {
+        QFETCH(QString, script);
+        QFETCH(int, limitMs);
+        QFETCH(QString, then);
+        QFETCH(QVariant, expected);
+        auto* page = new QWebEnginePage;
+        QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
+        page->setHtml(QStringLiteral("<p>x</p>"));
+        QVERIFY(loaded.wait(10000));
+        auto context = std::make_unique<QObject>();
+        bool called = false;
+        bool calledInside = true;
+        std::optional<QVariant> answer;
+        orvelle::viewer::AskPage(
+            page, script, std::chrono::milliseconds(limitMs), context.get(),
+            [&](std::optional<QVariant> value) {
+                called = true;
+                answer = std::move(value);
+            },
+            QWebEngineScript::MainWorld);
+        calledInside = called;
+        if (then == u"delete page") {
+            delete page;
+            page = nullptr;
+        } else if (then == u"delete context") {
+            context.reset();
+        }
+        QTest::qWait(limitMs + 1500);
+        QVERIFY(!calledInside);
+        if (expected == QVariant(QStringLiteral("never"))) {
+            QVERIFY(!called);
+        } else {
+            QVERIFY(called);
+            QCOMPARE(answer.has_value(), expected.isValid());
+            if (expected.isValid()) {
+                QCOMPARE(answer->toInt(), expected.toInt());
+            }
+        }
+        delete page;
+    }
 
     void cleanupTestCase() {
         loads.reset();

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <iostream>
+#include <vector>
 
 namespace orvelle::exporter {
 
@@ -77,10 +78,17 @@ int SearchCommand(const std::string& file, const std::string& query, int limit) 
         return ExitFailure;
     }
     search::Searcher searcher(place.folder);
+    std::vector<search::SearchHit> hits;
+    try {
+        hits =
+            searcher.Search(QString::fromUtf8(query.data(), static_cast<qsizetype>(query.size())),
+                            {.limit = limit});
+    } catch (const search::SearchError& error) {
+        std::cerr << "search failed: " << error.what() << '\n';
+        return ExitFailure;
+    }
     std::string line;
-    for (const search::SearchHit& hit :
-         searcher.Search(QString::fromUtf8(query.data(), static_cast<qsizetype>(query.size())),
-                         {.limit = limit})) {
+    for (const search::SearchHit& hit : hits) {
         line = std::to_string(hit.id);
         line += '\t';
         line += QString::number(hit.score, 'f', 4).toStdString();

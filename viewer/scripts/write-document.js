@@ -8,8 +8,9 @@
 //   base   - the link base put first in the head, so that in-document links are announced
 //   peers  - the source of `no-peer-connections.js`, for the frames of the document's markup
 //
-// Evaluates to {name} when all of it is written (name: the title, else the address), or to
-// {pending: true, name} after the first part; `written-name.js` then tells when the rest is in.
+// Evaluates to {name, title} when all of it is written (name: the title, else the address;
+// title: empty when it has none), or to {pending: true, name, title} after the first part;
+// `written-name.js` then tells when the rest is in.
 (function (args) {
     var d = document;
     var w = window;
@@ -74,7 +75,7 @@
         w.scrollTo(0, 0); // a new document starts at its top
         if (heldLink)
             scrollToLink(heldLink);
-        w.__orvelleWritten = {render: args.render, name: nameOf()};
+        w.__orvelleWritten = {render: args.render, name: nameOf(), title: d.title};
     }
 
     // A frame in the document's own markup gets its empty first document in the middle of this
@@ -108,11 +109,11 @@
     d.write(args.first);
     if (!args.more) {
         finish('');
-        return {name: w.__orvelleWritten.name};
+        return {name: w.__orvelleWritten.name, title: d.title};
     }
     insertBase();
     d.addEventListener('click', holdLinks, true);
     w.scrollTo(0, 0);
     w.__orvelleFinish = finish;
-    return {pending: true, name: nameOf()};
+    return {pending: true, name: nameOf(), title: d.title};
 })
