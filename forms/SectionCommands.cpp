@@ -1,5 +1,6 @@
 #include "SectionCommands.h"
 
+#include "ErrorDisplay.h"
 #include "ReadingSettings.h"
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
@@ -46,6 +47,23 @@ QString FileNameFor(const QString& name, const QString& suffix) {
 const store::TUzel* EntryOf(const QTreeWidgetItem* item) {
     const auto* entry = dynamic_cast<const RegisterTreeItem*>(item);
     return entry ? &entry->Entry() : nullptr;
+}
+
+// Writes the stored document `contentId` into `file` as UTF-8 with a byte order mark: a browser
+// reads the file as UTF-8 even where the document declares the Windows-1251 it was stored in.
+void WriteDocumentAsUtf8(std::int32_t contentId, const QString& file) {
+    if (!CustomerData) {
+        return;
+    }
+    const QString html =
+        platform::FromAnsi(store::ReadDocumentContent(CustomerData->IBQuery1, contentId));
+    QSaveFile out(file);
+    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + html.toUtf8();
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        throw std::runtime_error(QStringLiteral("Не удалось записать %1: %2")
+                                     .arg(QDir::toNativeSeparators(file), out.errorString())
+                                     .toStdString());
+    }
 }
 
 } // namespace
@@ -120,19 +138,27 @@ SectionCommands::TakeSection(QTreeWidgetItem* item) const {
     return section;
 }
 
-QString SectionCommands::ChooseSaveFile(const QString& caption, const QString& name,
-                                        const QString& filter) {
+void SectionCommands::ChooseSaveFile(const QString& caption, const QString& name,
+                                     const QString& filter,
+                                     std::function<void(const QString& file)> chosen) {
     const QString folder =
         ReadingSettings()
             .value(kLastFolderKey,
                    QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .toString();
-    const QString chosen =
-        Dialogs().ChooseSaveFile(context_.window, caption, QDir(folder).filePath(name), filter);
-    if (!chosen.isEmpty()) {
-        ReadingSettings().setValue(kLastFolderKey, QFileInfo(chosen).absolutePath());
-    }
-    return chosen;
+    const quint64 generation = treeGeneration_;
+    QPointer<SectionCommands> self(this);
+    Dialogs().ChooseSaveFile(
+        context_.window, caption, QDir(folder).filePath(name), filter,
+        [self, generation, chosen = std::move(chosen)](const QString& file) {
+            if (!self || file.isEmpty()) {
+                return;
+            }
+            ReadingSettings().setValue(kLastFolderKey, QFileInfo(file).absolutePath());
+            if (generation == self->treeGeneration_) { // else the tree changed meanwhile
+                Guarded([&] { chosen(file); });
+            }
+        });
 }
 
 void SectionCommands::PrintSection(QTreeWidgetItem* item) {
@@ -154,18 +180,16 @@ void SectionCommands::PrintSection(QTreeWidgetItem* item) {
 }
 
 void SectionCommands::SaveAsPdf(QTreeWidgetItem* item) {
-    const store::TUzel* entry = EntryOf(item);
-    if (!entry || Busy()) {
+    if (!EntryOf(item) || Busy()) {
         return;
     }
-    std::unique_ptr<Section> section = TakeSection(item);
-    const QString file =
-        ChooseSaveFile(QStringLiteral("Сохранить как PDF"), FileNameFor(section->title, ".pdf"),
-                       QStringLiteral("PDF (*.pdf)"));
-    if (file.isEmpty() || section->treeGeneration != treeGeneration_) {
-        return;
-    }
-    Start(std::move(section), file, false);
+    std::shared_ptr<Section> section = TakeSection(item);
+    ChooseSaveFile(QStringLiteral("Сохранить как PDF"), FileNameFor(section->title, ".pdf"),
+                   QStringLiteral("PDF (*.pdf)"), [this, section](const QString& file) {
+                       if (!Busy()) {
+                           Start(std::make_unique<Section>(std::move(*section)), file, false);
+                       }
+                   });
 }
 
 void SectionCommands::SaveDocument(QTreeWidgetItem* item) {
@@ -174,24 +198,10 @@ void SectionCommands::SaveDocument(QTreeWidgetItem* item) {
         return;
     }
     const std::int32_t contentId = entry->idCONTENTS;
-    const quint64 generation = treeGeneration_;
-    const QString file = ChooseSaveFile(QStringLiteral("Сохранить документ как"),
-                                        FileNameFor(platform::FromAnsi(entry->name), ".html"),
-                                        QStringLiteral("HTML (*.html *.htm)"));
-    if (file.isEmpty() || generation != treeGeneration_ || !CustomerData) {
-        return;
-    }
-    const QString html =
-        platform::FromAnsi(store::ReadDocumentContent(CustomerData->IBQuery1, contentId));
-    // UTF-8 with a byte order mark: a browser reads the file as UTF-8 even where the document
-    // declares the Windows-1251 it was stored in.
-    QSaveFile out(file);
-    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + html.toUtf8();
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        throw std::runtime_error(QStringLiteral("Не удалось записать %1: %2")
-                                     .arg(QDir::toNativeSeparators(file), out.errorString())
-                                     .toStdString());
-    }
+    ChooseSaveFile(QStringLiteral("Сохранить документ как"),
+                   FileNameFor(platform::FromAnsi(entry->name), ".html"),
+                   QStringLiteral("HTML (*.html *.htm)"),
+                   [contentId](const QString& file) { WriteDocumentAsUtf8(contentId, file); });
 }
 
 void SectionCommands::Start(std::unique_ptr<Section> section, const QString& output, bool print) {

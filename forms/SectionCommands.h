@@ -79,7 +79,10 @@ private:
     // Shows how the section ended; a failure, or skipped documents, also in a message.
     void Report(bool done, const QString& message, bool cancelled = false);
     void ShowProgress(const QString& text, int done, int total);
-    QString ChooseSaveFile(const QString& caption, const QString& name, const QString& filter);
+    // The save-file dialog in the folder used last; `chosen` runs (guarded) with the file once
+    // the reader has chosen one, unless the tree changed meanwhile.
+    void ChooseSaveFile(const QString& caption, const QString& name, const QString& filter,
+                        std::function<void(const QString& file)> chosen);
 
     Context context_;
     QPointer<QWidget> progressArea_;

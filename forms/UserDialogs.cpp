@@ -26,9 +26,14 @@ UserDialogs* installed = nullptr;
 
 } // namespace
 
-QString UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption,
-                                    const QString& suggested, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+void UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption,
+                                 const QString& suggested, const QString& filter,
+                                 std::function<void(const QString& file)> chosen) {
+    auto* dialog = new QFileDialog(parent, caption, suggested, filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(chosen));
+    dialog->open();
 }
 
 UserDialogs& Dialogs() {

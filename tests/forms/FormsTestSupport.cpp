@@ -46,10 +46,14 @@ void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QStri
     }
 }
 
-QString RecordingDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& suggested,
-                                         const QString&) {
+void RecordingDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& suggested,
+                                      const QString&,
+                                      std::function<void(const QString& file)> chosen) {
     log << QStringLiteral("save: ") + suggested;
-    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    const QString answer = saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    if (!answer.isEmpty()) {
+        chosen(answer);
+    }
 }
 
 CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {

@@ -50,8 +50,9 @@ public:
     QString ChooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                      Icon icon) override;
-    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
-                           const QString& filter) override;
+    void ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                        const QString& filter,
+                        std::function<void(const QString& file)> chosen) override;
 
     QList<Message> messages;
     QList<FileRequest> fileRequests;
