@@ -66,8 +66,9 @@ std::string WrongKindMessage(const std::vector<std::string>& found,
     std::vector<std::string> kinds;
     for (const std::string& path : found) {
         const std::string machine = SharedLibrary::MachineOf(path);
-        kinds.push_back(path + (machine.empty() ? " cannot be loaded by this program"
-                                                : " is a " + machine + " library"));
+        const std::string kind =
+            machine.empty() ? " cannot be loaded by this program" : " is a " + machine + " library";
+        kinds.push_back(path + kind);
     }
     std::vector<std::string> folders;
     for (const std::string& name : fileNames) {

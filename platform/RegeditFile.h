@@ -34,7 +34,7 @@ public:
     };
 
     // Files larger than this are taken as unreadable.
-    static constexpr qsizetype MaxFileSize = 16 * 1024 * 1024;
+    static constexpr qsizetype MaxFileSize = qsizetype{16} * 1024 * 1024;
 
     static RegeditFile Parse(QByteArrayView bytes);
     // A missing, unreadable or oversized file gives an empty registry.

@@ -30,7 +30,7 @@ QString CurrentDirectory() {
 }
 
 QString PathIniName(const QString& folder) {
-    const QString name = QStringLiteral("path.ini");
+    QString name = QStringLiteral("path.ini");
     if (folder.isEmpty()) {
         return name;
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Formats every C++ file of the project with the rules in .clang-format (which need
 # clang-format 15 or later for InsertBraces). With file arguments, formats only those.
+# With --check, changes nothing and fails when a file is not formatted (each difference shown).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 formatter=""
@@ -17,7 +18,12 @@ if [ -z "$formatter" ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq clang-format-15 >/dev/null
     formatter=clang-format-15
 fi
-if [ $# -gt 0 ]; then
-    exec "$formatter" -i "$@"
+mode=(-i)
+if [ "${1:-}" = "--check" ]; then
+    mode=(--dry-run -Werror)
+    shift
 fi
-git ls-files -z '*.cpp' '*.h' | xargs -0 "$formatter" -i
+if [ $# -gt 0 ]; then
+    exec "$formatter" "${mode[@]}" "$@"
+fi
+git ls-files -z '*.cpp' '*.h' | xargs -0 "$formatter" "${mode[@]}"

@@ -38,6 +38,6 @@ inline constexpr unsigned kHeadingWeight = 2;
 inline constexpr unsigned kBodyWeight = 1;
 
 // The body text is kept for snippets up to this many bytes.
-inline constexpr std::size_t kSnippetTextLimit = 256 * 1024;
+inline constexpr std::size_t kSnippetTextLimit = std::size_t{256} * 1024;
 
 } // namespace orvelle::search

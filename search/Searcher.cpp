@@ -113,7 +113,7 @@ struct Searcher::Impl {
     }
 };
 
-Searcher::Searcher(QString indexFolder) : impl_(std::make_unique<Impl>()) {
+Searcher::Searcher(const QString& indexFolder) : impl_(std::make_unique<Impl>()) {
     impl_->folder = indexFolder.toStdString();
 }
 

@@ -37,7 +37,7 @@ struct SearchOptions {
 // the time of each search, also while it is being built.
 class Searcher {
 public:
-    explicit Searcher(QString indexFolder);
+    explicit Searcher(const QString& indexFolder);
     ~Searcher();
     Searcher(const Searcher&) = delete;
     Searcher& operator=(const Searcher&) = delete;

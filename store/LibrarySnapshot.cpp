@@ -192,7 +192,7 @@ Stamp Refresh(const std::string& library, const std::string& canonical, const st
         }
         struct stat before;
         fstat(from, &before);
-        const Stamp stamp = StampOf(before, canonical);
+        Stamp stamp = StampOf(before, canonical);
         const int to = open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (to < 0) {
             const int error = errno;

@@ -51,6 +51,14 @@ BrowserView::~BrowserView() {
     // them at once, whatever their documents are doing (one stuck in a loop would not end by
     // itself).
     memoryWatch_.stop();
+    // A page the engine is printing cannot be destroyed before the print ends (the engine
+    // aborts the program): it is let go, to go when its print ends or with the program, which
+    // ends its process.
+    for (GuardedPage* page : findChildren<GuardedPage*>(Qt::FindDirectChildrenOnly)) {
+        if (page->Held()) {
+            page->setParent(nullptr);
+        }
+    }
     emit Closing();
     qDeleteAll(findChildren<DocumentRender*>(Qt::FindDirectChildrenOnly));
     for (GuardedPage* page : findChildren<GuardedPage*>(Qt::FindDirectChildrenOnly)) {

@@ -54,7 +54,8 @@ QString DecodeAnchor(const QString& url) {
         i = end;
     }
     if (!escaped) {
-        return tail;
+        // A copy shares the text; `tail` stays const so that reading it never detaches.
+        return QString(tail);
     }
 
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -121,9 +121,14 @@ void DocumentPrinter::MakePdf(const QPageLayout& layout,
     PrintJob* job = StartJob();
     connect(job, &PrintJob::Succeeded, this, std::move(done));
     QPointer<PrintJob> alive(job);
-    job->Page()->printToPdf(
-        [alive](const QByteArray& pdf) {
+    QPointer<QWebEnginePage> page(job->Page());
+    page->printToPdf(
+        [alive, page](const QByteArray& pdf) {
             if (!alive) {
+                // A page whose view went while it printed waited for this to go.
+                if (page && !page->parent()) {
+                    page->deleteLater();
+                }
                 return;
             }
             if (pdf.isEmpty()) {

@@ -28,7 +28,7 @@ QString JsStringLiteral(const QString& text, const std::atomic<bool>* cancel = n
 // Documents longer than this are written in two parts: the first part is shown at once, the rest
 // follows in a task of its own, so the top of a long document appears without waiting for all
 // of it to be parsed and laid out.
-inline constexpr qsizetype kFirstPartCharacters = 64 * 1024;
+inline constexpr qsizetype kFirstPartCharacters = qsizetype{64} * 1024;
 
 // Replaces the document's content with `html` (open, write, close), puts the link base in and
 // scrolls to the top. A short document is written at once and the script evaluates to

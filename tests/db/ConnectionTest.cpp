@@ -102,9 +102,9 @@ TEST(RealConnection, FilesThatAreNoDatabaseGiveTheServerMessageAndNoHarm) {
     };
     file("empty.kvd", "");
     file("text.kvd", "This is not a database.\r\n\xcd\xe5 \xe1\xe0\xe7\xe0\r\n");
-    file("random.kvd", fixtures::BigBlobBytes(64 * 1024));
-    file("truncated-3k.kvd", real.substr(0, 3 * 1024));
-    file("truncated-24k.kvd", real.substr(0, 24 * 1024));
+    file("random.kvd", fixtures::BigBlobBytes(std::size_t{64} * 1024));
+    file("truncated-3k.kvd", real.substr(0, std::size_t{3} * 1024));
+    file("truncated-24k.kvd", real.substr(0, std::size_t{24} * 1024));
     std::filesystem::create_directory(dir.Path() / "folder.kvd");
     bad.push_back({"folder", dir.File("folder.kvd")});
     bad.push_back({"missing", dir.File("no-such-folder/missing.kvd")});

@@ -79,7 +79,7 @@ TEST(RealQuery, UnknownFieldIsPrefixedWithTheQueryNameAndKeepsTheRow) {
     const std::int32_t id = c.query.FieldByName("id").AsInteger();
     try {
         c.query.FieldByName("x");
-        FAIL() << "found a field named x";
+        ADD_FAILURE() << "found a field named x";
     } catch (const db::EDatabaseError& e) {
         EXPECT_STREQ(e.what(), "IBQuery1: Field 'x' not found");
         EXPECT_STREQ(e.ClassName(), "EDatabaseError");

@@ -138,7 +138,7 @@ void InsertStatement::Bind(XSQLVAR& var, Slot& slot, const Value& value,
     } else {
         slot.blobId = WriteBlob(std::get<Blob>(value).bytes);
         var.sqltype = SQL_BLOB | 1;
-        var.sqlsubtype = described.type == SQL_BLOB ? described.subtype : 1;
+        var.sqlsubtype = described.type == SQL_BLOB ? described.subtype : short{1};
         var.sqllen = sizeof(ISC_QUAD);
         var.sqldata = reinterpret_cast<ISC_SCHAR*>(&slot.blobId);
     }
