@@ -99,10 +99,16 @@ SectionPrinter::SectionPrinter(std::vector<SectionEntry> entries, DocumentSource
 }
 
 SectionPrinter::~SectionPrinter() {
-    // Going now: the pages' processes end with them at once, printing or not, as the viewer's
-    // own pages do when the window goes.
+    // Going now: the pages' processes end with them at once, as the viewer's own pages do when
+    // the window goes. A page the engine is printing cannot be destroyed before its print ends
+    // (the engine aborts the program): it is let go, and goes when its print ends or with the
+    // program, which ends its process.
     DropPage(true);
     for (GuardedPage* page : findChildren<GuardedPage*>(Qt::FindDirectChildrenOnly)) {
+        if (page->Held()) {
+            page->setParent(nullptr);
+            continue;
+        }
         const qint64 pid = page->renderProcessPid();
         if (pid > 0 && !(options_.processInUse && options_.processInUse(pid))) {
             pageprocess::End(pid);
@@ -263,6 +269,9 @@ void SectionPrinter::Print() {
         [self, page, generation](const QByteArray& pdf) {
             if (page) {
                 page->Release();
+                if (!page->parent()) {
+                    page->deleteLater(); // its printer went while it printed
+                }
             }
             if (self && generation == self->generation_ && self->page_) {
                 self->Printed(pdf);
