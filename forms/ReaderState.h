@@ -26,9 +26,9 @@ namespace orvelle::forms {
 // in the tree; for the window its size and state and the splitter between the panes.
 //
 // What it keeps is followed as it changes (the entry as it is shown, the folders as they open
-// and close, the scroll position by asking the page now and then, never waiting for it), so it can be written at any
-// moment, also after the tree and the browser are gone: at exit, and for the library left
-// behind when another is opened.
+// and close, the scroll position by asking the page now and then, never waiting for it), so it can
+// be written at any moment, also after the tree and the browser are gone: at exit, and for the
+// library left behind when another is opened.
 class ReaderState : public QObject {
     Q_OBJECT
 public:
@@ -70,7 +70,7 @@ private:
     QString identity_;
     std::optional<std::int32_t> entry_;
     int scroll_ = 0;
-    quint64 shown_ = 0; // counts entries shown: a late scroll answer for another is dropped
+    quint64 shown_ = 0;   // counts entries shown: a late scroll answer for another is dropped
     bool asking_ = false; // a question is out; the page answers it or it ends unanswered
     QSet<std::int32_t> expanded_;
     QTimer scrollWatch_;

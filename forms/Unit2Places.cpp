@@ -169,7 +169,8 @@ bool TForm2::OpenEntry(std::int32_t id, const QString& anchor, std::function<voi
         // A render finishes only while it is the newest: its document is the one on screen.
         connect(render, &viewer::DocumentRender::Finished, this, [this, anchor, arrived] {
             if (!anchor.isEmpty() && WebBrowser1) {
-                WebBrowser1->ScrollToAnchor(anchor, this, [](viewer::BrowserView::ScrollOutcome) {});
+                WebBrowser1->ScrollToAnchor(anchor, this,
+                                            [](viewer::BrowserView::ScrollOutcome) {});
                 History1->AnchorFollowed(anchor);
             }
             if (arrived) {

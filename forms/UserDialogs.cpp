@@ -26,8 +26,8 @@ UserDialogs* installed = nullptr;
 
 } // namespace
 
-void UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption,
-                                 const QString& suggested, const QString& filter,
+void UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter,
                                  std::function<void(const QString& file)> chosen) {
     auto* dialog = new QFileDialog(parent, caption, suggested, filter);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

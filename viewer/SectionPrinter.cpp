@@ -8,15 +8,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QFutureWatcher>
 #include <QVariantMap>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <atomic>
 
@@ -197,10 +197,9 @@ void SectionPrinter::RenderNext() {
             WriteWhenReady();
         }
     });
-    made->setFuture(
-        QtConcurrent::run([html = std::move(html), generation, stop = stopScript_] {
-            return scripts::WriteDocument(html, generation, false, stop.get());
-        }));
+    made->setFuture(QtConcurrent::run([html = std::move(html), generation, stop = stopScript_] {
+        return scripts::WriteDocument(html, generation, false, stop.get());
+    }));
 
     // The spare page brought up while the document before was printed, else a new one.
     pageReady_ = spare_ && spare_->HoldsDocument();
@@ -353,8 +352,8 @@ void SectionPrinter::DropPage(bool endProcess) {
 void SectionPrinter::LetGo(GuardedPage* page, bool endProcess) {
     if (page->Held()) {
         connect(
-            page, &GuardedPage::Released, this, [this, page, endProcess] { LetGo(page, endProcess); },
-            Qt::SingleShotConnection);
+            page, &GuardedPage::Released, this,
+            [this, page, endProcess] { LetGo(page, endProcess); }, Qt::SingleShotConnection);
         QTimer::singleShot(kPrintAnswerLimitMs, page, [page] {
             while (page->Held()) {
                 page->Release();

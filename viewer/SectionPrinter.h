@@ -118,7 +118,7 @@ private:
     quint64 generation_ = 0;      // a new one per document: answers for an older one are dropped
     QPointer<GuardedPage> page_;  // the document being written or printed
     QPointer<GuardedPage> spare_; // an empty page for the next one
-    qsizetype documentSize_ = 0; // of the document being written, in characters
+    qsizetype documentSize_ = 0;  // of the document being written, in characters
     bool pageReady_ = false;
     std::optional<QString> writeScript_; // made on a worker thread
     std::shared_ptr<std::atomic<bool>> stopScript_;

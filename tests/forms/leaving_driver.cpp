@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString moment = QString::fromLocal8Bit(argv[1]);
     forms::StartupSources::SetRegistryFile(QString::fromLocal8Bit(argv[2]));
-    sectionOutput =
-        QFileInfo(QString::fromLocal8Bit(argv[2])).dir().filePath(QStringLiteral("cache/section.pdf"));
+    sectionOutput = QFileInfo(QString::fromLocal8Bit(argv[2]))
+                        .dir()
+                        .filePath(QStringLiteral("cache/section.pdf"));
     return app::RunProgram(application, [moment] { Reach(moment); });
 }

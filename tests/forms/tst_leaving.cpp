@@ -137,11 +137,10 @@ bool AttachesFrom(pid_t pid, const QString& cache) {
 QStringList PartialFiles(const QString& folder) {
     QStringList found;
     // A section's PDF is made as ".orvelle-XXXXXX.pdf" and only a whole one becomes section.pdf.
-    QDirIterator it(folder,
-                    {QStringLiteral("*.part"), QStringLiteral(".orvelle-*.pdf"),
-                     QStringLiteral("section.pdf")},
-                    QDir::Files | QDir::Hidden,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(
+        folder,
+        {QStringLiteral("*.part"), QStringLiteral(".orvelle-*.pdf"), QStringLiteral("section.pdf")},
+        QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         found << it.next();
     }
