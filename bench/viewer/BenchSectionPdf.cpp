@@ -163,9 +163,10 @@ int main(int argc, char** argv) {
                 "engine MB", "engine procs", "all MB", "exit");
     for (int i = 0; i < rounds; ++i) {
         const Round round = RunOnce(exporter, QString::fromStdString(library.string()), output);
-        std::printf("%8.2f %10.1f %12.1f %14d %12.1f %6d\n", round.seconds,
-                    round.exportPeakKb / 1024.0, round.enginePeakKb / 1024.0, round.engineProcesses,
-                    round.totalPeakKb / 1024.0, round.exitCode);
+        std::printf("%8.2f %10.1f %10.1f %12.1f %14d %10.1f %6d\n", round.seconds,
+                    round.exportPeakKb / 1024.0, round.helperPeakKb / 1024.0,
+                    round.enginePeakKb / 1024.0, round.engineProcesses, round.totalPeakKb / 1024.0,
+                    round.exitCode);
     }
     std::printf("PDF: %lld bytes\n", static_cast<long long>(QFileInfo(output).size()));
     if (arguments.keep.empty()) {
