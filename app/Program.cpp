@@ -1,6 +1,8 @@
 #include "Program.h"
 
 #include "StartupFailure.h"
+#include "forms/ErrorDisplay.h"
+#include "forms/StartupSources.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
@@ -13,13 +15,15 @@
 
 namespace orvelle::app {
 
-int RunProgram(QApplication& application, const std::function<void()>& started) {
+int RunProgram(QApplication& application, const std::function<void()>& started,
+               const forms::LaunchRequest& request) {
     // Before anything attaches a database: see there.
     platform::QuitOnTerminationSignals(application);
     platform::InstallQtTranslations(application);
     application.setWindowIcon(resources::ProgramIcon());
     application.setQuitOnLastWindowClosed(false); // closing the main window ends the program
 
+    forms::StartupSources::SetLaunchLibrary(request.file);
     try {
         forms::CustomerData = new forms::TCustomerData(&application);
         forms::Form2 = new forms::TForm2();
@@ -35,7 +39,11 @@ int RunProgram(QApplication& application, const std::function<void()>& started) 
     // A termination signal during start-up ends the program before its window shows.
     int result = 0;
     if (!platform::TerminationRequested()) {
-        forms::Form2->showMaximized();
+        forms::ListenForLaunches(*forms::Form2);
+        forms::Form2->ShowAsLastTime();
+        QTimer::singleShot(0, forms::Form2, [request] {
+            forms::Guarded([&] { forms::Form2->ResumeReading(request); });
+        });
         if (started) {
             QTimer::singleShot(0, &application, started);
         }

@@ -38,14 +38,16 @@ endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
 # root in CI), a private runtime directory so Qt stays quiet, a private cache (where
-# libraries are copied before they are opened and search indexes are kept) so tests leave the
-# user's cache alone, and the index builder of this build.
+# libraries are copied before they are opened and search indexes are kept), a private
+# configuration folder (the viewer's settings: zoom, page setup, favourites, where reading
+# stopped) so tests leave the user's own alone, and the index builder of this build.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
     "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
-    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache")
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache"
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 if(ORVELLE_WITH_QT)
     # The search index's builder, a process of its own that the window and the tools start.
     if(WIN32)

@@ -67,6 +67,15 @@ void DocumentHistory::Push(const Place& place) {
     current_ = static_cast<int>(places_.size()) - 1;
     ++moves_;
     UpdateActions();
+    emit PlaceChanged(place.item, place.anchor);
+}
+
+QTreeWidgetItem* DocumentHistory::CurrentItem() const {
+    return current_ >= 0 ? places_[current_].item : nullptr;
+}
+
+QString DocumentHistory::CurrentAnchor() const {
+    return current_ >= 0 ? places_[current_].anchor : QString();
 }
 
 bool DocumentHistory::CanGoBack() const {
@@ -98,6 +107,7 @@ void DocumentHistory::Go(int step) {
     ++moves_;
     UpdateActions();
     const Place place = places_[current_];
+    emit PlaceChanged(place.item, place.anchor);
 
     // The tree follows: the entry is selected and brought into view, its folders opened.
     for (QTreeWidgetItem* folder = place.item->parent(); folder; folder = folder->parent()) {

@@ -51,6 +51,14 @@ public:
     QAction* BackAction() const { return back_; }
     QAction* ForwardAction() const { return forward_; }
 
+    // The entry shown and the section reached in it (empty: none), or nullptr before any.
+    QTreeWidgetItem* CurrentItem() const;
+    QString CurrentAnchor() const;
+
+Q_SIGNALS:
+    // The reader is at another place: a document opened, a section reached, Back or Forward.
+    void PlaceChanged(QTreeWidgetItem* item, const QString& anchor);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QSettings>
+#include "platform/UserSettings.h"
 
 namespace orvelle::forms {
 
-// The user's own settings of the viewer (zoom and the like), an INI file in the user's
-// configuration folder. The library is never written to; neither is path.ini from here.
+// The user's own settings of the viewer (see platform/UserSettings.h).
 inline QSettings ReadingSettings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orvelle"),
-                     QStringLiteral("Orvelle"));
+    return platform::UserSettings();
 }
 
 } // namespace orvelle::forms

@@ -4,6 +4,7 @@
 #include "ErrorDisplay.h"
 #include "FormFont.h"
 #include "LibraryPreparation.h"
+#include "ReaderState.h"
 #include "TabStops.h"
 #include "ToolBarLook.h"
 #include "Unit3.h"
@@ -39,10 +40,17 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
         Form2 = this;
     }
     BuildLayout();
-    Guarded([this] { FormCreate(); });
+    Guarded([this] {
+        if (!OpenLaunchLibrary()) {
+            FormCreate();
+        }
+    });
 }
 
 TForm2::~TForm2() {
+    if (ReaderState1) {
+        ReaderState1->Keep();
+    }
     if (Form2 == this) {
         Form2 = nullptr;
     }
@@ -73,6 +81,7 @@ void TForm2::BuildLayout() {
     connect(printer_, &viewer::DocumentPrinter::Failed, this, [](const QString& message) {
         ShowErrorDisplay(std::make_exception_ptr(std::runtime_error(message.toStdString())));
     });
+    BuildPlaces(); // its section commands print on the printer of the print commands
 #ifndef Q_OS_WIN
     // Where the system sends no WM_MOUSEACTIVATE, an event filter keeps the same rule.
     qApp->installEventFilter(new platform::RightClickActivationFilter(this, this));

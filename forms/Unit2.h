@@ -38,10 +38,14 @@ namespace orvelle::forms {
 class BrowserContextMenu;
 class Comparison;
 class DocumentHistory;
+class FavouritesPanel;
 class FindBar;
 class LibraryChangeBar;
 class LibraryPreparation;
 class PendingPathIni;
+class ReaderState;
+class SectionCommands;
+struct LaunchRequest;
 class PrintZoom;
 class TitleFilter;
 class ZoomControl;
@@ -101,8 +105,17 @@ public:
     // The comparison with another edition of the library (a toolbar button of its own and an
     // item of the tree's menu).
     Comparison* Comparison1 = nullptr;
+    QToolBar* ToolBar7 = nullptr;
+    QToolButton* ToolButton17 = nullptr;
+    // The reader's own places: the «Избранное» tab, the recent libraries and the favourite
+    // button (with their toolbar), where reading stopped, and the commands on whole sections.
+    FavouritesPanel* Favourites1 = nullptr;
     QToolBar* ToolBar6 = nullptr;
-    QToolButton* ToolButton15 = nullptr;
+    QToolButton* ToolButton15 = nullptr;   // recent libraries
+    QToolButton* ToolButton16 = nullptr;   // add to favourites
+    QAction* AddFavouriteAction = nullptr; // Ctrl+D: the entry (and section) on screen
+    ReaderState* ReaderState1 = nullptr;
+    SectionCommands* Sections1 = nullptr;
 
     // Text of status panel 0 (document name), 1 (last refused address) or 2 (unused).
     QString StatusPanelText(int panel) const;
@@ -144,6 +157,30 @@ public:
     bool LibraryPreparing() const;
     // Reads the open library again (after it changed on disk), keeping the entry shown.
     void ReloadLibrary();
+    // Selects the register entry `id` in the tree, its folders opened and it brought into view;
+    // nullptr when the tree has no such entry.
+    QTreeWidgetItem* SelectEntry(std::int32_t id);
+    // Opens the register entry `id` as a click on it would (SelectEntry, then its document);
+    // once the document is in, scrolls to the section `anchor` when one is given and runs
+    // `arrived` (neither when another document came first). False when the tree has no such
+    // entry.
+    bool OpenEntry(std::int32_t id, const QString& anchor = QString(),
+                   std::function<void()> arrived = {});
+    // Opens the library `fileName` in place of the one shown, as "Открыть файл базы данных"
+    // does with a chosen file, once it is made ready; then runs `opened`. On failure the
+    // message, and the library before stays.
+    void OpenLibraryFile(const QString& fileName, std::function<void()> opened = {});
+    // What a start of the program asked for from the outside: its library (unless it is the
+    // one shown), its entry, its text to find; the window comes to the front. An entry the tree
+    // does not have gets a message.
+    void OpenFromOutside(const LaunchRequest& request);
+    // At start-up, once the window shows and its library is ready: the open library's folders,
+    // entry and place as the reader left them, then what the command line asked for.
+    void ResumeReading(const LaunchRequest& request);
+    // Shows the window with its kept size and state (maximised the first time).
+    void ShowAsLastTime();
+    // Adds the entry on screen, with the section reached in it, to the favourites.
+    void AddFavourite();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -161,6 +198,13 @@ private:
     void BuildComparison();
     void AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const QString& name,
                           QWidget* page);
+    void BuildPlaces();
+    void BuildTreeMenu();
+    bool OpenLaunchLibrary();
+    // What ResumeReading was asked while the library was still being made ready.
+    std::function<void()> pendingResume_;
+    void LibraryLoaded();
+    void LibraryClosed();
     void ClearTree();
     bool OpenDatabase(const QString& fileName);
     // Scrolls the shown document to the anchor a refused navigation named; tells the reader
@@ -176,7 +220,7 @@ private:
     void StartupFallback();
     void AskForTheLibrary(const std::shared_ptr<PendingPathIni>& pending);
     void ConnectCandidate(QString candidate, const std::shared_ptr<PendingPathIni>& pending);
-    void OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure);
+    bool OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure);
     void ShowEntryAgain(std::int32_t id);
 
     QLabel* statusPanels_[3] = {};

@@ -62,21 +62,30 @@ void TForm2::N3Click() {
     if (!OpenDialog1.Execute() || OpenDialog1.FileName.isEmpty()) {
         return;
     }
-    // The library shown stays while the chosen one is made ready.
-    const QString chosen = OpenDialog1.FileName;
-    PrepareLibraryThen(chosen, [this, chosen](const std::exception_ptr& failure) {
-        OpenChosenLibrary(chosen, failure);
-    });
+    OpenLibraryFile(OpenDialog1.FileName);
 }
 
-void TForm2::OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure) {
+void TForm2::OpenLibraryFile(const QString& fileName, std::function<void()> opened) {
+    // The library shown stays while the chosen one is made ready.
+    PrepareLibraryThen(
+        fileName, [this, fileName, opened = std::move(opened)](const std::exception_ptr& failure) {
+            if (OpenChosenLibrary(fileName, failure) && opened) {
+                opened();
+            }
+        });
+}
+
+bool TForm2::OpenChosenLibrary(const QString& chosen, const std::exception_ptr& failure) {
     db::Database& database = CustomerData->IBDatabase1;
     const QString previous = platform::FromNativeFileName(database.DatabaseName());
     const bool wasConnected = database.Connected();
     // Kept for the way back, so that going back copies nothing.
     std::shared_ptr<const store::LibraryLease> previousLease = CustomerData->library.HeldLease();
-    if ((!failure && OpenDatabase(chosen)) || platform::TerminationRequested()) {
-        return;
+    if (!failure && OpenDatabase(chosen)) {
+        return true;
+    }
+    if (platform::TerminationRequested()) {
+        return false;
     }
     // The tree and the connection must agree: back to the library shown before, or nothing. A
     // library that could not be made ready closed nothing.
@@ -91,6 +100,7 @@ void TForm2::OpenChosenLibrary(const QString& chosen, const std::exception_ptr& 
     }
     Dialogs().ShowMessage(this, QStringLiteral("Ошибка при открытии файла"),
                           OpenFailureText(chosen, failure), UserDialogs::Icon::None);
+    return false;
 }
 
 void TForm2::N6Click() {

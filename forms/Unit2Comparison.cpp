@@ -53,11 +53,11 @@ void TForm2::BuildComparison() {
     hooks.documentPicture = CustomerData->ImageList2.Picture(2);
     Comparison1 = new Comparison(this, TreeView1, TitleFilter1, std::move(hooks));
 
-    ToolBar6 = MakeFlatToolBar(ControlBar1, "ToolBar6");
-    ToolBar6->setFixedWidth(23);
-    ToolButton15 = AddToolButton(ToolBar6, Comparison1->StartAction(), "ToolButton15");
+    ToolBar7 = MakeFlatToolBar(ControlBar1, "ToolBar7");
+    ToolBar7->setFixedWidth(23);
+    ToolButton17 = AddToolButton(ToolBar7, Comparison1->StartAction(), "ToolButton17");
     auto* band = static_cast<QBoxLayout*>(ControlBar1->layout());
-    band->insertWidget(band->count() - 1, ToolBar6); // before the stretch
+    band->insertWidget(band->count() - 1, ToolBar7); // before the stretch
     AddComparisonMenuItems(TreeView1, *Comparison1);
     // Under the title filter, above the tree.
     auto* contents = static_cast<QBoxLayout*>(TitleFilter1->parentWidget()->layout());

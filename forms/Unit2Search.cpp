@@ -3,21 +3,18 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
-#include "RegisterTreeItem.h"
 #include "SearchPanel.h"
 #include "TitleFilter.h"
 #include "viewer/BrowserView.h"
-#include "viewer/DocumentRender.h"
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QFrame>
 #include <QKeySequence>
 #include <QLayout>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 namespace orvelle::forms {
 
@@ -73,33 +70,12 @@ void TForm2::AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const Q
 }
 
 void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
-    if (!TreeView1) {
-        return;
-    }
-    QTreeWidgetItem* found = nullptr;
-    for (QTreeWidgetItemIterator it(TreeView1); *it && !found; ++it) {
-        const auto* item = dynamic_cast<const RegisterTreeItem*>(*it);
-        if (item && item->Entry().id == id) {
-            found = *it;
+    const QString first = matches.isEmpty() ? QString() : matches.first();
+    OpenEntry(id, QString(), [this, first] {
+        if (WebBrowser1 && !first.isEmpty()) {
+            WebBrowser1->page()->findText(first);
         }
-    }
-    if (!found) {
-        return;
-    }
-    for (QTreeWidgetItem* above = found->parent(); above; above = above->parent()) {
-        above->setExpanded(true);
-    }
-    TreeView1->setCurrentItem(found);
-    TreeView1->scrollToItem(found);
-    viewer::DocumentRender* render = ShowSelectedEntry();
-    if (render && !matches.isEmpty()) {
-        const QString& first = matches.first();
-        connect(render, &viewer::DocumentRender::Finished, this, [this, first] {
-            if (WebBrowser1) {
-                WebBrowser1->page()->findText(first);
-            }
-        });
-    }
+    });
 }
 
 } // namespace orvelle::forms

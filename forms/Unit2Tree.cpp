@@ -74,12 +74,16 @@ void TForm2::LoadRegisterLevel(std::int32_t parentId, QTreeWidgetItem* parentIte
     if (!parentItem && SearchPanel1) { // the whole tree: its library can be searched
         SearchPanel1->OpenLibrary(CustomerData->IBDatabase1.DatabaseName());
     }
+    if (!parentItem) {
+        LibraryLoaded();
+    }
 }
 
 void TForm2::ClearTree() {
     if (Comparison1) {
         Comparison1->Forget(); // it kept the plain tree of the library that goes now
     }
+    LibraryClosed();
     TreeView1->clear();
     if (SearchPanel1) {
         SearchPanel1->CloseLibrary();

@@ -40,6 +40,16 @@ UserDialogs* installed = nullptr;
 
 } // namespace
 
+void UserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter,
+                                 std::function<void(const QString& file)> chosen) {
+    auto* dialog = new QFileDialog(parent, caption, suggested, filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(chosen));
+    dialog->open();
+}
+
 UserDialogs& Dialogs() {
     static QtDialogs real;
     return installed ? *installed : real;

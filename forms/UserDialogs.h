@@ -27,6 +27,13 @@ public:
     // A message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                              Icon icon) = 0;
+    // The save-file dialog, offering `suggested` (a full name). It returns at once; `chosen`
+    // gets the chosen file's full name later, and is not called when the dialog is cancelled or
+    // `parent` goes first. The real dialog (window-modal, nothing waits for it) unless
+    // overridden.
+    virtual void ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                                const QString& filter,
+                                std::function<void(const QString& file)> chosen);
 };
 
 // The dialogs in use: the real ones unless a test installed others.

@@ -56,6 +56,10 @@ QPixmap ComparePicture() {
     return Load(QStringLiteral(":/orvelle/toolbar/compare.xpm"));
 }
 
+QPixmap FavouritePicture() {
+    return Load(QStringLiteral(":/orvelle/toolbar/favourite.xpm"));
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
     icon.addPixmap(Load(QStringLiteral(":/orvelle/orvelle-icon.xpm")));

@@ -31,6 +31,8 @@ QList<QPixmap> ImageListPictures();
 // one to the right (forward). Not part of the image list.
 QPixmap BackPicture();
 QPixmap ForwardPicture();
+// The favourites button: a yellow star, 16 x 16.
+QPixmap FavouritePicture();
 
 // The toolbar's button that compares the library with another edition: two pages side by side.
 QPixmap ComparePicture();

@@ -12,6 +12,7 @@ packages=(
     googletest libgtest-dev
     xvfb openbox x11-utils wmctrl xdotool
     libxapian-dev xapian-omega libdtl-dev
+    libqpdf-dev
 )
 options=()
 if [ $# -gt 0 ]; then

@@ -2,6 +2,7 @@
 
 #include "BrowserError.h"
 #include "BrowserView.h"
+#include "PageSetupSettings.h"
 #include "PrintJob.h"
 
 #include <QPrinterInfo>
@@ -34,6 +35,7 @@ DocumentPrinter::DocumentPrinter(BrowserView* view, std::unique_ptr<PrintDialogs
         dialogs_ = std::make_unique<QtPrintDialogs>();
     }
     printer_.setResolution(kResolution);
+    RestorePageSetup(printer_); // the reader's last page setup, or 10 mm margins
 }
 
 DocumentPrinter::~DocumentPrinter() = default;
@@ -74,7 +76,9 @@ void DocumentPrinter::Preview(QWidget* parent) {
 }
 
 void DocumentPrinter::PageSetup(QWidget* parent) {
-    dialogs_->AskPageSetup(printer_, parent);
+    if (dialogs_->AskPageSetup(printer_, parent)) {
+        KeepPageSetup(printer_);
+    }
 }
 
 void DocumentPrinter::PrintTo(QPrinter& printer) {

@@ -17,7 +17,8 @@ namespace orvelle::viewer {
 class BrowserView;
 
 // The four print commands on the document a BrowserView shows. One printer is kept for all of
-// them, so a page setup choice holds for later prints and previews.
+// them, so a page setup choice holds for later prints and previews, and for later sessions
+// (PageSetupSettings: paper, orientation, margins; 10 mm margins until the reader chooses).
 //
 // The engine lays the document out as PDF. Printing into a PDF file and the preview use that
 // PDF as it is (vector pages: fast and small); a printer device gets the pages drawn as

@@ -95,13 +95,14 @@ qsizetype FirstPartEnd(const QString& html) {
 
 } // namespace
 
-QString WriteDocument(const QString& html, quint64 render) {
+QString WriteDocument(const QString& html, quint64 render, bool inParts,
+                      const std::atomic<bool>* cancel) {
     static const QString source = Source("write-document.js");
-    const qsizetype cut = FirstPartEnd(html);
+    const qsizetype cut = inParts ? FirstPartEnd(html) : html.size();
     QString arguments;
     arguments.reserve(cut + cut / 8 + 128);
     arguments.append(u"{\"first\":")
-        .append(JsStringLiteral(html.left(cut)))
+        .append(JsStringLiteral(html.left(cut), cancel))
         .append(u",\"more\":")
         .append(cut < html.size() ? u"true" : u"false")
         .append(u",\"render\":")
@@ -157,6 +158,16 @@ QString MoveToAnchor(const QString& fragment) {
 QString NoPeerConnections() {
     static const QString source = Source("no-peer-connections.js");
     return source;
+}
+
+QWebEngineScript NoPeerConnectionsScript() {
+    QWebEngineScript peers;
+    peers.setName(QStringLiteral("orvelle-no-peer-connections"));
+    peers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    peers.setWorldId(QWebEngineScript::MainWorld);
+    peers.setRunsOnSubFrames(true);
+    peers.setSourceCode(NoPeerConnections());
+    return peers;
 }
 
 QUrl ShownUrl(const QUrl& url) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <QWebEngineScript>
 
 #include <atomic>
 
@@ -35,8 +36,11 @@ inline constexpr qsizetype kFirstPartCharacters = qsizetype{64} * 1024;
 // one only the first part is written; the script evaluates to {pending: true, name, title} (as
 // far as the first part tells) and WriteRest(html, render) brings the rest;
 // WrittenDocumentName(render) then tells when it is in. A later WriteDocument (another render)
-// stops a pending rest from being written.
-QString WriteDocument(const QString& html, quint64 render);
+// stops a pending rest from being written. Without `inParts` every document is written at once,
+// as a short one (for a page that is never shown, where nothing is gained by showing a beginning
+// first): build that script off the window's thread; `cancel` stops it early, as for WriteRest.
+QString WriteDocument(const QString& html, quint64 render, bool inParts = true,
+                      const std::atomic<bool>* cancel = nullptr);
 // Whether WriteDocument(html, ...) writes only a first part, leaving a rest.
 bool HasRest(const QString& html);
 // The rest of a long document after WriteDocument(html, render); empty for a short one. Takes a
@@ -63,6 +67,9 @@ QString MoveToAnchor(const QString& fragment);
 // Run in every frame of a document before its own scripts, in its own world: takes away
 // WebRTC's peer connections.
 QString NoPeerConnections();
+// NoPeerConnections as a page script that runs so: at document creation, in the document's own
+// world, in every frame.
+QWebEngineScript NoPeerConnectionsScript();
 
 // The address a person should see for `url`: addresses under kLinkBase map back onto the
 // document's own ("about:blank#x", "about:other.htm"); any other address is returned as is.

@@ -46,6 +46,16 @@ void RecordingDialogs::ShowMessage(QWidget*, const QString& caption, const QStri
     }
 }
 
+void RecordingDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& suggested,
+                                      const QString&,
+                                      std::function<void(const QString& file)> chosen) {
+    log << QStringLiteral("save: ") + suggested;
+    const QString answer = saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    if (!answer.isEmpty()) {
+        chosen(answer);
+    }
+}
+
 CurrentDirectory::CurrentDirectory(const QString& folder) : saved_(QDir::currentPath()) {
     QDir::setCurrent(folder);
 }
@@ -204,6 +214,16 @@ QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script) {
         [&result](std::optional<QVariant> value) { result = std::move(value); });
     (void)QTest::qWaitFor([&result] { return result.has_value(); }, 35000);
     return result && *result ? **result : QVariant(QStringLiteral("<no answer>"));
+}
+
+QString Mark(orvelle::viewer::BrowserView& view) {
+    return Eval(view, QStringLiteral("(function(){var m=document.getElementById('mark');"
+                                     "return m?m.textContent:'';})()"))
+        .toString();
+}
+
+int ScrollY(orvelle::viewer::BrowserView& view) {
+    return Eval(view, QStringLiteral("window.scrollY")).toInt();
 }
 
 void Pump(int ms) {

@@ -50,10 +50,14 @@ public:
     QString ChooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                      Icon icon) override;
+    void ChooseSaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                        const QString& filter,
+                        std::function<void(const QString& file)> chosen) override;
 
     QList<Message> messages;
     QList<FileRequest> fileRequests;
     QStringList answers;             // taken from the front; empty text or no entry = cancel
+    QStringList saveAnswers;         // the same for the save-file dialog
     QStringList log;                 // "file" and "message: <text>" in the order they came
     std::function<void()> onMessage; // run while a message is shown, if set
 };
@@ -114,6 +118,11 @@ bool AnyExpanded();
 
 // Runs `script` in the page of `view` and waits for its value.
 QVariant Eval(orvelle::viewer::BrowserView& view, const QString& script);
+// The text of the shown document's element "mark" (the tests' documents name themselves there),
+// or an empty text.
+QString Mark(orvelle::viewer::BrowserView& view);
+// How far down the shown document is scrolled, in pixels.
+int ScrollY(orvelle::viewer::BrowserView& view);
 
 // Processes events for `ms` milliseconds.
 void Pump(int ms);

@@ -9,20 +9,27 @@
 // with the screen position of the exit button. Moments: copy (the library being copied into
 // the user's cache), write-4mb, write-10mb (a long document being written), script-loops (a
 // document whose script never returns), preview (the print preview being laid out), indexing
-// (the search index being built); for copy, "NO COPY" when the library was ready at once. The
-// start-up tree load is reached by the test itself, from outside (it says nothing here).
+// (the search index being built), comparing (a comparison with another edition running),
+// section (a folder being saved as PDF, into "cache/section.pdf" beside REGISTRY_FILE); for
+// copy, "NO COPY" when the library was ready at once. The start-up tree load is reached by the
+// test itself, from outside (it says nothing here).
 #include "app/Program.h"
 #include "forms/Comparison.h"
 #include "forms/RegisterTreeItem.h"
 #include "forms/SearchPanel.h"
+#include "forms/SectionCommands.h"
 #include "forms/StartupSources.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
+#include "forms/UserDialogs.h"
 #include "platform/NativeFileName.h"
 #include "viewer/DocumentRender.h"
 #include "viewer/PrepareEngine.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -38,6 +45,20 @@ namespace {
 constexpr std::int32_t kFourMegabytes = 1;
 constexpr std::int32_t kTenMegabytes = 2;
 constexpr std::int32_t kLooping = 3;
+constexpr std::int32_t kSection = 4;
+
+QString sectionOutput;
+
+// The save dialog answered with sectionOutput; nothing else is asked.
+class SaveSection final : public forms::UserDialogs {
+public:
+    QString ChooseFile(QWidget*, const QString&, const QString&) override { return {}; }
+    void ShowMessage(QWidget*, const QString&, const QString&, Icon) override {}
+    void ChooseSaveFile(QWidget*, const QString&, const QString&, const QString&,
+                        std::function<void(const QString&)> chosen) override {
+        chosen(sectionOutput);
+    }
+};
 
 void SayReady() {
     forms::TForm2& form = *forms::Form2;
@@ -47,17 +68,21 @@ void SayReady() {
     std::fflush(stdout);
 }
 
-viewer::DocumentRender* Open(std::int32_t id) {
+QTreeWidgetItem* Find(std::int32_t id) {
     QTreeWidget* tree = forms::Form2->TreeView1;
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
         const auto* item = dynamic_cast<forms::RegisterTreeItem*>(*it);
         if (item && item->Entry().id == id) {
-            tree->setCurrentItem(*it);
-            return forms::Form2->ShowSelectedEntry();
+            return *it;
         }
     }
     std::fprintf(stderr, "no entry %d in the tree\n", id);
     std::exit(3);
+}
+
+viewer::DocumentRender* Open(std::int32_t id) {
+    forms::Form2->TreeView1->setCurrentItem(Find(id));
+    return forms::Form2->ShowSelectedEntry();
 }
 
 // Runs `then` once `condition` holds, looking every 20 ms, without waiting in between.
@@ -126,6 +151,16 @@ void Reach(const QString& moment) {
                      forms::Form2->ToolButton2Click();
                      SayReady();
                  });
+             } else if (moment == u"section") {
+                 static SaveSection dialogs;
+                 forms::SetDialogs(&dialogs);
+                 forms::Form2->Sections1->SaveAsPdf(Find(kSection));
+                 When(
+                     [] {
+                         return forms::Form2->Sections1->StateLabel()->text().contains(
+                             QStringLiteral(": 3 из"));
+                     },
+                     SayReady);
              } else {
                  std::fprintf(stderr, "unknown moment\n");
                  std::exit(2);
@@ -144,5 +179,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString moment = QString::fromLocal8Bit(argv[1]);
     forms::StartupSources::SetRegistryFile(QString::fromLocal8Bit(argv[2]));
+    sectionOutput = QFileInfo(QString::fromLocal8Bit(argv[2]))
+                        .dir()
+                        .filePath(QStringLiteral("cache/section.pdf"));
     return app::RunProgram(application, [moment] { Reach(moment); });
 }

@@ -37,7 +37,7 @@ forms::Comparison& Compare() {
 // Asks for a comparison with `file` through the toolbar button and answers the question.
 void AskFor(RecordingDialogs& dialogs, const std::string& file, const char* edition) {
     dialogs.answers << QString::fromStdString(file);
-    QTest::mouseClick(forms::Form2->ToolButton15, Qt::LeftButton);
+    QTest::mouseClick(forms::Form2->ToolButton17, Qt::LeftButton);
     QMessageBox* question = nullptr;
     QTRY_VERIFY((question = forms::Form2->findChild<QMessageBox*>("EditionQuestion")));
     question->findChild<QPushButton*>(edition)->click();
@@ -188,7 +188,7 @@ private slots:
         const QStringList plain = formstest::TreeListing();
         // Through the real file dialog: the click returns while it is up.
         dialogs_.reset();
-        QTest::mouseClick(forms::Form2->ToolButton15, Qt::LeftButton);
+        QTest::mouseClick(forms::Form2->ToolButton17, Qt::LeftButton);
         QFileDialog* chooser = nullptr;
         QTRY_VERIFY((chooser = forms::Form2->findChild<QFileDialog*>()));
         QVERIFY(chooser->isVisible());

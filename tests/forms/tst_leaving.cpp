@@ -29,6 +29,7 @@ using namespace orvelle;
 namespace {
 
 constexpr qint64 kLeaveWithinMs = 2000;
+constexpr int kSectionDocuments = 40;
 
 // A document of about `bytes` bytes of Cyrillic paragraphs (Windows-1251), titled.
 std::string LongDocument(std::size_t bytes, const std::string& title) {
@@ -45,12 +46,21 @@ std::string LongDocument(std::size_t bytes, const std::string& title) {
 void BuildMomentsLibrary(const std::string& path) {
     auto builder = kvdbuild::KvdBuilder::Create(path);
     kvdbuild::CreateRegisterTables(builder, true);
-    kvdbuild::AddRegisterRows(builder, {{0, 1, 0, "Four", 1, 101, 0, 1},
-                                        {0, 2, 0, "Ten", 2, 102, 0, 1},
-                                        {0, 3, 0, "Loop", 3, 103, 0, 1}});
+    std::vector<kvdbuild::RegisterRow> rows = {{0, 1, 0, "Four", 1, 101, 0, 1},
+                                               {0, 2, 0, "Ten", 2, 102, 0, 1},
+                                               {0, 3, 0, "Loop", 3, 103, 0, 1},
+                                               {0, 4, kSectionDocuments, "Section", 4, 104, 1, 1}};
     kvdbuild::AddContent(builder, 101, LongDocument(4 << 20, "Four"));
     kvdbuild::AddContent(builder, 102, LongDocument(10 << 20, "Ten"));
     kvdbuild::AddContent(builder, 103, "<p>loop</p><script>for(;;){}</script>");
+    kvdbuild::AddContent(builder, 104, LongDocument(1000, "Section"));
+    // A folder whose PDF takes a while: the moment "section" is in the middle of it.
+    for (int i = 1; i <= kSectionDocuments; ++i) {
+        const std::string name = "Part " + std::to_string(i);
+        rows.push_back({4, 40 + i, 0, name, i, 140 + i, 0, 1});
+        kvdbuild::AddContent(builder, 140 + i, LongDocument(200000, name));
+    }
+    kvdbuild::AddRegisterRows(builder, rows);
     builder.Close();
 }
 
@@ -136,8 +146,11 @@ bool AttachesFrom(pid_t pid, const QString& cache) {
 
 QStringList PartialFiles(const QString& folder) {
     QStringList found;
-    QDirIterator it(folder, {QStringLiteral("*.part")}, QDir::Files | QDir::Hidden,
-                    QDirIterator::Subdirectories);
+    // A section's PDF is made as ".orvelle-XXXXXX.pdf" and only a whole one becomes section.pdf.
+    QDirIterator it(
+        folder,
+        {QStringLiteral("*.part"), QStringLiteral(".orvelle-*.pdf"), QStringLiteral("section.pdf")},
+        QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         found << it.next();
     }
@@ -173,7 +186,7 @@ private slots:
         QTest::addColumn<QString>("how");
         const QStringList everyWay = {QStringLiteral("window manager"), QStringLiteral("SIGTERM")};
         for (const char* moment : {"copy", "write-4mb", "write-10mb", "script-loops", "preview",
-                                   "indexing", "comparing"}) {
+                                   "indexing", "comparing", "section"}) {
             for (const QString& how : everyWay) {
                 QTest::addRow("%s, %s", moment, qPrintable(how))
                     << QString::fromLatin1(moment) << how;

@@ -104,12 +104,8 @@ class ReadingTest : public QObject {
 
     forms::TForm2& Form() { return *forms::Form2; }
     viewer::BrowserView& View() { return *forms::Form2->WebBrowser1; }
-    QString Mark() {
-        return formstest::Eval(View(), QStringLiteral("(function(){var m=document.getElementById("
-                                                      "'mark');return m?m.textContent:'';})()"))
-            .toString();
-    }
-    int ScrollY() { return formstest::Eval(View(), QStringLiteral("window.scrollY")).toInt(); }
+    QString Mark() { return formstest::Mark(View()); }
+    int ScrollY() { return formstest::ScrollY(View()); }
     std::int32_t CurrentId() {
         QTreeWidgetItem* item = Form().TreeView1->currentItem();
         for (std::int32_t id : {1, 2, 21, 22, 221, 3, 31}) {

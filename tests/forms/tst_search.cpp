@@ -91,9 +91,10 @@ private slots:
         StartWith(library_);
         formstest::MainWindow window;
         auto* tabs = forms::Form2->PageControl1;
-        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Содержание"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Поиск"));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("Избранное"));
         QVERIFY(tabs->widget(0)->isAncestorOf(forms::Form2->TreeView1));
         // Keys reach the search field and the title filter from anywhere, named in tooltips.
         forms::Form2->show();

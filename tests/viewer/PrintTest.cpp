@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -109,6 +110,9 @@ private slots:
     void initTestCase() {
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
+        // The page setup is kept in the user's settings: each run starts from none.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           folder->filePath(QStringLiteral("settings")));
         view = std::make_unique<BrowserView>();
         view->resize(800, 600);
         view->show();

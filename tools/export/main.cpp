@@ -4,6 +4,7 @@
 #include "ExitCodes.h"
 #include "IndexWorker.h"
 #include "OutputEscaping.h"
+#include "PdfCommand.h"
 #include "PreparationProgress.h"
 #include "RegisterListing.h"
 #include "SearchCommands.h"
@@ -40,6 +41,7 @@ constexpr const char* kUsage =
     "       orvelle-export index FILE\n"
     "       orvelle-export search FILE QUERY [--limit N]\n"
     "       orvelle-export diff OLD NEW [--entry ID]\n"
+    "       orvelle-export pdf FILE ID OUT.pdf [--time-limit SECONDS]\n"
     "       orvelle-export index-worker FILE INDEX-FOLDER [--memory-mb N]\n"
     "       orvelle-export --help\n"
     "\n"
@@ -49,6 +51,7 @@ constexpr const char* kUsage =
     "search  refreshes the index, then id TAB score TAB name TAB snippet per hit\n"
     "diff    what changed from the edition OLD to NEW, one line per change (exit 0: nothing,\n"
     "        1: something, 2: a library could not be read); --entry ID: that entry's lines\n"
+    "pdf     entry ID and every entry under it as one PDF with an outline as the tree\n"
     "index-worker  the index builder as the viewer runs it (orders on stdin, progress on stdout)\n"
     "\n"
     "Names and snippets stay on their line: control characters are written as \\n, \\t,\n"
@@ -187,6 +190,9 @@ int main(int argc, char* argv[]) {
     }
     if (argc >= 2 && std::string_view(argv[1]) == "diff") {
         return exporter::DiffCommand(std::vector<std::string_view>(argv + 2, argv + argc));
+    }
+    if ((argc == 5 || argc == 7) && std::string_view(argv[1]) == "pdf") {
+        return exporter::PdfCommand(argc, argv);
     }
     return Usage();
 }
