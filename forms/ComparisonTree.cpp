@@ -129,7 +129,7 @@ QVariant ComparisonTreeItem::data(int column, int role) const {
             }
             return {};
         case Qt::ToolTipRole: {
-            QString text = QTreeWidgetItem::data(0, Qt::DisplayRole).toString();
+            QString text = RegisterTreeItem::data(0, Qt::DisplayRole).toString();
             const QString changes = DescribeChanges(row_.changes, row_.oldName, row_.oldFolder);
             if (!changes.isEmpty()) {
                 text += QChar('\n') + changes;

@@ -29,7 +29,7 @@ QString ExportProcess::ProgramPath() {
 #else
     const QString name = QStringLiteral("orvelle-export");
 #endif
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
     if (QFileInfo(beside).isExecutable()) {
         return beside;
     }

@@ -14,16 +14,14 @@ public:
     }
 
     void ChooseFileLater(QWidget* parent, const QString& initialDir, const QString& filter,
-                         std::function<void(const QString&)> chosen) override {
+                         const std::function<void(const QString&)>& chosen) override {
         auto* dialog = new QFileDialog(parent, QString(), initialDir, filter);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setFileMode(QFileDialog::ExistingFile);
-        QObject::connect(dialog, &QFileDialog::finished, dialog,
-                         [dialog, chosen = std::move(chosen)](int result) {
-                             const QStringList files = dialog->selectedFiles();
-                             chosen(result == QDialog::Accepted && !files.isEmpty() ? files.first()
-                                                                                    : QString());
-                         });
+        QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, chosen](int result) {
+            const QStringList files = dialog->selectedFiles();
+            chosen(result == QDialog::Accepted && !files.isEmpty() ? files.first() : QString());
+        });
         dialog->open();
     }
 

@@ -21,7 +21,7 @@ public:
     // The same without waiting: `chosen` is called with the answer once there is one. The real
     // dialog is window-modal and returns at once; the default asks ChooseFile.
     virtual void ChooseFileLater(QWidget* parent, const QString& initialDir, const QString& filter,
-                                 std::function<void(const QString&)> chosen) {
+                                 const std::function<void(const QString&)>& chosen) {
         chosen(ChooseFile(parent, initialDir, filter));
     }
     // A message box with one OK button.

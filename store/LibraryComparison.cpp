@@ -37,6 +37,8 @@ public:
         nodes_.push_back(
             {compared,
              parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(parent)) - 1 : -1});
+        // The walk's handle is opaque: it carries the node's index.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         return reinterpret_cast<Item>(static_cast<std::intptr_t>(index) + 1);
     }
 
@@ -48,7 +50,7 @@ public:
         const std::size_t count = nodes_.size();
         std::vector<int> childStart(count + 2, 0);
         for (const Node& node : nodes_) {
-            ++childStart[static_cast<std::size_t>(node.parent + 2)];
+            ++childStart[static_cast<std::size_t>(node.parent) + 2];
         }
         for (std::size_t i = 1; i < childStart.size(); ++i) {
             childStart[i] += childStart[i - 1];
@@ -56,7 +58,7 @@ public:
         std::vector<int> children(count);
         std::vector<int> filled(childStart.begin(), childStart.end() - 1);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t slot = static_cast<std::size_t>(nodes_[i].parent + 1);
+            const std::size_t slot = static_cast<std::size_t>(nodes_[i].parent) + 1;
             children[static_cast<std::size_t>(filled[slot]++)] = static_cast<int>(i);
         }
         entries.clear();
@@ -65,7 +67,7 @@ public:
         seen.reserve(count);
         std::vector<std::pair<int, int>> stack; // node, index of its folder in `entries`
         const auto pushChildren = [&](int node, int placed) {
-            const std::size_t slot = static_cast<std::size_t>(node + 1);
+            const std::size_t slot = static_cast<std::size_t>(node) + 1;
             for (int c = childStart[slot + 1]; c-- > childStart[slot];) {
                 stack.emplace_back(children[static_cast<std::size_t>(c)], placed);
             }
@@ -256,7 +258,7 @@ std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
     const auto childrenOf = [](const ComparedRegister& entries) {
         std::vector<std::vector<int>> children(entries.size() + 1);
         for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-            children[static_cast<std::size_t>(entries[i].parentIndex + 1)].push_back(i);
+            children[static_cast<std::size_t>(entries[i].parentIndex) + 1].push_back(i);
         }
         return children;
     };
@@ -320,7 +322,7 @@ std::vector<MergedRow> MergedTree(const LibraryComparison& comparison) {
         };
         expand(-1);
         if (host < newCount) {
-            for (const int child : newChildren[static_cast<std::size_t>(host + 1)]) {
+            for (const int child : newChildren[static_cast<std::size_t>(host) + 1]) {
                 expand(child);
             }
         }
