@@ -187,6 +187,7 @@ private slots:
         // While a library is indexed, its indexed part is searched and the results grow.
         dialogs_->answers << QString::fromStdString(wide_);
         forms::Form2->N3Click();
+        formstest::WaitForLibrary();
         QVERIFY(Panel().Indexing());
         QTRY_VERIFY_WITH_TIMEOUT(Results(QStringLiteral("w1")).count() > 0 || !Panel().Indexing(),
                                  60000);
