@@ -14,8 +14,8 @@
 #include <QString>
 
 #include <chrono>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <vector>
 
