@@ -102,7 +102,7 @@ void Reach(const QString& moment) {
         forms::Comparison& comparison = *forms::Form2->Comparison1;
         comparison.Start(
             platform::FromNativeFileName(forms::CustomerData->IBDatabase1.DatabaseName()), true);
-        QTimer::singleShot(500, qApp, [&comparison] {
+        QTimer::singleShot(100, qApp, [&comparison] {
             if (!comparison.Running()) {
                 std::fprintf(stderr, "the comparison ended too soon\n");
                 std::exit(3);
