@@ -81,8 +81,17 @@ function(orvelle_add_test)
     if(T_GTEST)
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
         gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${ORVELLE_TEST_DISCOVERY}
-            PROPERTIES ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT}
-                       ${label_properties})
+            PROPERTIES TIMEOUT ${T_TIMEOUT} ${label_properties})
+        # The environment is a list, which gtest_discover_tests's PROPERTIES would take apart
+        # (only its first variable would reach the tests): it is set on the discovered tests by
+        # a script of our own that CTest reads after the discovery's.
+        set(environment_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake")
+        file(WRITE "${environment_script}"
+            "if(DEFINED ${T_NAME}_TESTS)\n"
+            "    set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ENVIRONMENT "
+            "[==[${ORVELLE_TEST_ENVIRONMENT}]==])\n"
+            "endif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${environment_script}")
     else()
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
         add_test(NAME ${T_NAME} COMMAND ${T_NAME})
