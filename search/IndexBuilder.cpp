@@ -156,7 +156,7 @@ public:
     const std::unordered_map<std::int32_t, StoredEntry>& Stored() const { return stored_; }
     const SkipRecords& Skips() const { return skips_; }
 
-    void Write(std::int32_t id, Xapian::Document document) {
+    void Write(std::int32_t id, const Xapian::Document& document) {
         const auto stored = stored_.find(id);
         if (stored != stored_.end()) {
             shard_.replace_document(stored->second.document, document);

@@ -18,7 +18,7 @@ QString SetAsideDamagedIndex(const QString& folder) {
     if (!QFileInfo::exists(folder)) {
         return {};
     }
-    const QString aside = folder + QStringLiteral(".damaged");
+    QString aside = folder + QStringLiteral(".damaged");
     QDir(aside).removeRecursively();
     if (QDir().rename(folder, aside)) {
         return aside;

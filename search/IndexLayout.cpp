@@ -85,6 +85,7 @@ std::vector<Xapian::WritableDatabase> OpenShards(const QString& folder, int shar
         WriteStub(folder, count);
     }
     std::vector<Xapian::WritableDatabase> opened;
+    opened.reserve(static_cast<std::size_t>(count));
     for (int shard = 0; shard < count; ++shard) {
         opened.push_back(
             OpenWaiting(ShardPath(folder, shard), flags | Xapian::DB_CREATE_OR_OPEN, cancel));

@@ -11,6 +11,7 @@
 //   bench_search --queries N         how many queries to time (default 500)
 //   bench_search --no-window         leave out the event-loop measurement (a further build)
 //   bench_search --keep FOLDER       work in FOLDER and keep it: generated libraries are reused
+#include "CorpusLibrary.h"
 #include "DirectContents.h"
 #include "RussianCorpus.h"
 #include "db/ClientLibrary.h"
@@ -70,31 +71,6 @@ double ThreadCpuMs() {
 
 double Mb(std::size_t bytes) {
     return bytes / 1048576.0;
-}
-
-// A library of `documents` documents in folders of 500, each about 3 KB.
-void GenerateLibrary(const std::string& path, int documents) {
-    const bench::RussianCorpus corpus;
-    auto builder = kvdbuild::KvdBuilder::Create(path);
-    kvdbuild::CreateRegisterTables(builder, true);
-    constexpr int kPerFolder = 500;
-    const int folders = (documents + kPerFolder - 1) / kPerFolder;
-    std::int32_t nextId = 1;
-    for (int f = 0; f < folders; ++f) {
-        const std::int32_t folderId = nextId++;
-        const int inFolder = std::min(kPerFolder, documents - f * kPerFolder);
-        kvdbuild::AddRegisterRow(
-            builder, {0, folderId, inFolder, corpus.Name(1000000 + f), f, folderId, 1, 1});
-        kvdbuild::AddContent(builder, folderId, corpus.Document(1000000 + f, 600));
-        for (int d = 0; d < inFolder; ++d) {
-            const std::int32_t id = nextId++;
-            const auto n = static_cast<std::uint32_t>(f * kPerFolder + d);
-            kvdbuild::AddRegisterRow(builder, {folderId, id, 0, corpus.Name(n), d, id, 0, 1});
-            kvdbuild::AddContent(builder, id, corpus.Document(n, 3000));
-        }
-        builder.Commit();
-    }
-    builder.Close();
 }
 
 struct Floor {
@@ -419,7 +395,7 @@ int main(int argc, char* argv[]) {
                 QDir(work).filePath(QStringLiteral("bench-%1.kvd").arg(documents)).toStdString();
             if (!QFile::exists(QString::fromStdString(generated))) {
                 const auto start = Clock::now();
-                GenerateLibrary(generated, documents);
+                bench::GenerateCorpusLibrary(generated, documents, 3000); // about 3 KB each
                 std::printf("generated %d documents in %.1f s\n", documents, Seconds(start));
             }
             all.push_back(MeasureLibrary(generated, work, queries, window));
