@@ -87,8 +87,11 @@ FindBar::FindBar(viewer::BrowserView* browser, QWidget* parent)
 
 void FindBar::Open() {
     // A word or a phrase selected in the document is what the reader wants to find; a whole
-    // paragraph or more is not.
+    // paragraph or more is not. With nothing selected, a search result's words are.
     constexpr qsizetype longestSelection = 100;
+    if (!hitWords_.isEmpty() && (isHidden() || field_->text().isEmpty())) {
+        field_->setText(hitWords_);
+    }
     if (browser_ && browser_->page()->hasSelection()) {
         const QString selected = browser_->page()->selectedText();
         if (!selected.contains(u'\n') && selected.trimmed().size() <= longestSelection &&
@@ -128,6 +131,18 @@ void FindBar::FindPrevious() {
 
 void FindBar::DocumentChanged() {
     ClearHighlight();
+    if (!hitWords_.isEmpty() && field_->text() == hitWords_) {
+        field_->clear();
+    }
+    hitWords_.clear();
+}
+
+void FindBar::HitWordsMarked(const QStringList& words, int marked) {
+    hitWords_ = marked > 0 ? words.join(u' ') : QString();
+}
+
+bool FindBar::SteppingThroughHits() const {
+    return !hitWords_.isEmpty() && field_->text() == hitWords_;
 }
 
 QString FindBar::CountText() const {
@@ -141,6 +156,15 @@ void FindBar::Find(bool backward) {
         return;
     }
     if (!browser_) {
+        return;
+    }
+    if (SteppingThroughHits()) {
+        QPointer<FindBar> self(this);
+        browser_->StepThroughMarks(backward, this, [self, request](int active, int total) {
+            if (self && self->request_ == request) {
+                self->ShowCount(active, total);
+            }
+        });
         return;
     }
     QWebEnginePage::FindFlags flags; // no FindCaseSensitively: case does not matter
@@ -158,7 +182,10 @@ void FindBar::Find(bool backward) {
 
 void FindBar::ShowResult(const QWebEngineFindTextResult& result) {
     const int total = result.numberOfMatches();
-    const int active = total > 0 ? result.activeMatch() : 0;
+    ShowCount(total > 0 ? result.activeMatch() : 0, total);
+}
+
+void FindBar::ShowCount(int active, int total) {
     count_->setText(total > 0 ? QStringLiteral("%1 из %2").arg(active).arg(total)
                               : QStringLiteral("Нет совпадений"));
     emit Counted(active, total);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QAction;
@@ -21,6 +22,10 @@ namespace orvelle::forms {
 //
 // Keys: Enter / Shift+Enter in the field and F3 / Shift+F3 anywhere in the window step
 // forward / back; Escape in the bar or in the document closes it.
+//
+// A document opened from a search result has the query's words marked in it (HitWordsMarked);
+// until the reader types something else, the bar steps through those marks, with the words in
+// its field.
 class FindBar : public QWidget {
     Q_OBJECT
 
@@ -37,6 +42,8 @@ public:
     void FindPrevious();
     // A new document is shown: its predecessor's matches and count are gone.
     void DocumentChanged();
+    // The words of a search result were marked in the document, `marked` places.
+    void HitWordsMarked(const QStringList& words, int marked);
 
     // "3 из 17", "Нет совпадений", or empty before the first search.
     QString CountText() const;
@@ -55,6 +62,8 @@ protected:
 private:
     void Find(bool backward);
     void ShowResult(const QWebEngineFindTextResult& result);
+    void ShowCount(int active, int total);
+    bool SteppingThroughHits() const;
     void ClearHighlight();
 
     QPointer<viewer::BrowserView> browser_;
@@ -68,6 +77,7 @@ private:
     QAction* findPrevious_ = nullptr;
     QAction* escape_ = nullptr;
     quint64 request_ = 0; // answers to older requests are ignored
+    QString hitWords_;    // the search result's words, as the field shows them; empty: none
 };
 
 } // namespace orvelle::forms

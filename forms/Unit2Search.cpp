@@ -3,6 +3,7 @@
 #include "Unit2.h"
 
 #include "ErrorDisplay.h"
+#include "FindBar.h"
 #include "SearchPanel.h"
 #include "TitleFilter.h"
 #include "viewer/BrowserView.h"
@@ -13,8 +14,10 @@
 #include <QKeySequence>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QWebEnginePage>
 
 namespace orvelle::forms {
 
@@ -70,11 +73,17 @@ void TForm2::AddFieldShortcut(const QKeySequence& key, QLineEdit* field, const Q
 }
 
 void TForm2::OpenSearchHit(std::int32_t id, const QStringList& matches) {
-    const QString first = matches.isEmpty() ? QString() : matches.first();
-    OpenEntry(id, QString(), [this, first] {
-        if (WebBrowser1 && !first.isEmpty()) {
-            WebBrowser1->page()->findText(first);
+    OpenEntry(id, QString(), [this, matches] {
+        if (!WebBrowser1 || matches.isEmpty()) {
+            return;
         }
+        // Marks are counted for the document they were made in, not for one shown since.
+        QPointer<QWebEnginePage> page = WebBrowser1->page();
+        WebBrowser1->MarkWords(matches, FindBar1, [this, matches, page](int marked) {
+            if (page && WebBrowser1 && WebBrowser1->page() == page) {
+                FindBar1->HitWordsMarked(matches, marked);
+            }
+        });
     });
 }
 

@@ -226,6 +226,26 @@ void BrowserView::ScrollToAnchor(const QString& anchor, QObject* context, Scroll
             });
 }
 
+void BrowserView::MarkWords(const QStringList& words, QObject* context,
+                            std::function<void(int)> done) {
+    constexpr int kMarkLimit = 2000;
+    constexpr int kMarkBudgetMs = 250;
+    AskPage(shown_, scripts::MarkWords(words, kMarkLimit, kMarkBudgetMs), kScrollLimit, context,
+            [done = std::move(done)](const std::optional<QVariant>& answer) {
+                done(answer ? answer->toInt() : 0);
+            });
+}
+
+void BrowserView::StepThroughMarks(bool backward, QObject* context,
+                                   std::function<void(int active, int total)> done) {
+    AskPage(shown_, scripts::StepMark(backward), kScrollLimit, context,
+            [done = std::move(done)](const std::optional<QVariant>& answer) {
+                const QVariantMap place = answer ? answer->toMap() : QVariantMap();
+                done(place.value(QStringLiteral("active")).toInt(),
+                     place.value(QStringLiteral("total")).toInt());
+            });
+}
+
 bool BrowserView::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     bool gesture = false;

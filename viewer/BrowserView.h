@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -79,6 +80,17 @@ public:
     // Scrolls the first element whose name or id is `anchor` to the top of the view and tells
     // `done` how it went, later. Nothing is told when `context` is destroyed first.
     void ScrollToAnchor(const QString& anchor, QObject* context, ScrollHandler done);
+
+    // Marks every place in the shown document where one of `words` stands as a whole word
+    // (letter case ignored) and scrolls the first of them into view. Returns at once; bounded
+    // in the page's time and in the number of marks whatever the document.
+    // `done` hears how many marks were made (0 when the page did not answer or the document
+    // left); nothing is told when `context` is destroyed first.
+    void MarkWords(const QStringList& words, QObject* context, std::function<void(int)> done);
+    // Makes the next (or previous) mark the current one and scrolls to it; `done` hears which
+    // of how many it is, counting from 1 (0 of 0 when there are none or no answer came).
+    void StepThroughMarks(bool backward, QObject* context,
+                          std::function<void(int active, int total)> done);
 
     // The page's process is ended when it holds more than `bytes` of memory plus 80 bytes per
     // character of its document (checked twice a second); DocumentStopped tells why.

@@ -145,6 +145,25 @@ QString ScrollToAnchor(const QString& anchor) {
     return Call(source, QStringLiteral("{\"anchor\":%1}").arg(JsStringLiteral(anchor)));
 }
 
+QString MarkWords(const QStringList& words, int limit, int budgetMs) {
+    static const QString source = Source("mark-words.js");
+    QStringList literals;
+    literals.reserve(words.size());
+    for (const QString& word : words) {
+        literals.append(JsStringLiteral(word));
+    }
+    return Call(source, QStringLiteral("{\"words\":[%1],\"limit\":%2,\"budget\":%3}")
+                            .arg(literals.join(u','))
+                            .arg(limit)
+                            .arg(budgetMs));
+}
+
+QString StepMark(bool backward) {
+    static const QString source = Source("step-mark.js");
+    return Call(source, backward ? QStringLiteral("{\"backward\":true}")
+                                 : QStringLiteral("{\"backward\":false}"));
+}
+
 QString FrameLinkBase() {
     static const QString source = Source("frame-link-base.js");
     return Call(source, QStringLiteral("{\"base\":%1}").arg(JsStringLiteral(LinkBase())));

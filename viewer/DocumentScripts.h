@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEngineScript>
 
@@ -55,6 +56,14 @@ QString WrittenDocumentName(quint64 render);
 // Scrolls the first element whose id or name is `anchor` into view (aligned to the top);
 // evaluates to true, or to false when no element bears that name.
 QString ScrollToAnchor(const QString& anchor);
+
+// Marks every place where one of `words` stands as a whole word (letter case ignored) and
+// scrolls the first mark into view; at most `limit` marks, and no longer than `budgetMs` of the
+// page's time. Evaluates to the number of marks (<mark data-orvelle-hit>).
+QString MarkWords(const QStringList& words, int limit, int budgetMs);
+// Makes the next (or previous) of those marks the current one and scrolls to it; evaluates to
+// {active, total}, active counting from 1, both 0 when there are no marks.
+QString StepMark(bool backward);
 
 // Run in every frame below the top one when its document is ready: gives the frame the link
 // base too, so links inside frames are announced as well.

@@ -301,6 +301,70 @@ private slots:
         delete page;
     }
 
+    // The words of a search hit marked in the document: every place, whole words only, letter
+    // case ignored, never inside scripts, styles or fields, special characters taken as they
+    // are, and no more than the limit however many places there are.
+    void marksTheWordsOfAHit_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("marked"); // the marks' texts in document order, '|' between
+        const auto words = [](const char* list) {
+            return QString::fromUtf8(list).split(u',', Qt::SkipEmptyParts);
+        };
+        QTest::newRow("every word, every place, any case")
+            << QString::fromUtf8("<p>Смета на бетон.</p><p>БЕТОН и <i>смета</i>.</p>")
+            << words("смета,Бетон") << QString::fromUtf8("Смета|бетон|БЕТОН|смета");
+        QTest::newRow("whole words only")
+            << QString::fromUtf8("<p>бетонный бетон бетон2 сбетон</p>") << words("бетон")
+            << QString::fromUtf8("бетон");
+        QTest::newRow("the longer of two words that begin alike")
+            << QString::fromUtf8("<p>ёмкость ёмкостей</p>") << words("ёмкость,ёмкостей")
+            << QString::fromUtf8("ёмкость|ёмкостей");
+        QTest::newRow("not in scripts, styles, fields or the title")
+            << QString::fromUtf8("<title>бетон</title><style>/* бетон */</style>"
+                                 "<script>var s='бетон';</script><p>бетон</p>"
+                                 "<textarea>бетон</textarea>")
+            << words("бетон") << QString::fromUtf8("бетон");
+        QTest::newRow("codes and special characters as typed")
+            << QString::fromUtf8("<p>ГЭСН 01-01-001, 01-01-0012, 01x01x001; (м3) a.b axb</p>")
+            << words("01-01-001,(м3),a.b") << QString::fromUtf8("01-01-001|(м3)|a.b");
+        QTest::newRow("a word broken by markup is left")
+            << QString::fromUtf8("<p><b>Сме</b>та</p>") << words("смета") << QString();
+        QTest::newRow("no words") << QStringLiteral("<p>text</p>") << QStringList() << QString();
+        QTest::newRow("bounded")
+            << QString::fromUtf8("<p>%1</p>").arg(QString::fromUtf8("да ").repeated(5000))
+            << words("да") << QStringLiteral("2000");
+    }
+    void marksTheWordsOfAHit() {
+        QFETCH(QString, html);
+        QFETCH(QStringList, words);
+        QFETCH(QString, marked);
+        const QString filler = QStringLiteral("<p>filler</p>").repeated(300);
+        QVERIFY(viewertest::Render(*view, filler + html).Finished());
+        std::optional<int> made;
+        QObject context;
+        view->MarkWords(words, &context, [&made](int count) { made = count; });
+        QTRY_VERIFY_WITH_TIMEOUT(made.has_value(), 10000);
+        const QString marks = QStringLiteral("document.querySelectorAll('mark[data-orvelle-hit]')");
+        QCOMPARE(Eval(*view, marks + QStringLiteral(".length")).toInt(), *made);
+        bool isCount = false;
+        const int count = marked.toInt(&isCount);
+        if (isCount) {
+            QCOMPARE(*made, count);
+        } else {
+            QCOMPARE(
+                Eval(*view,
+                     QStringLiteral("Array.from(%1).map(m=>m.textContent).join('|')").arg(marks))
+                    .toString(),
+                marked);
+        }
+        if (*made == 0) {
+            return;
+        }
+        // The first mark is brought into view, below the filler.
+        QVERIFY(Eval(*view, QStringLiteral("window.scrollY")).toInt() > 0);
+    }
+
     void cleanupTestCase() {
         loads.reset();
         view.reset();
