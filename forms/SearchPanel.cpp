@@ -23,6 +23,21 @@ namespace orvelle::forms {
 
 namespace {
 
+// Why a document was left out of the index, as the panel's tooltip says it.
+QString SkipReasonText(search::SkipReason reason) {
+    switch (reason) {
+    case search::SkipReason::TooLarge:
+        return QStringLiteral("больше 64 МБ");
+    case search::SkipReason::TooSlow:
+        return QStringLiteral("читался слишком долго");
+    case search::SkipReason::OutOfMemory:
+        return QStringLiteral("требовал слишком много памяти");
+    case search::SkipReason::Crashed:
+        return QStringLiteral("останавливал индексатор");
+    }
+    return {};
+}
+
 constexpr int kTypingPauseMs = 250;
 // While the index is built, the results are asked again at most this often as it grows.
 constexpr int kLiveRefreshMs = 1000;
@@ -242,6 +257,10 @@ bool SearchPanel::Indexing() const {
     return builder_ && builder_->Running();
 }
 
+bool SearchPanel::SearchPending() const {
+    return typingPause_->isActive();
+}
+
 void SearchPanel::SearchNow() {
     liveRefresh_->stop();
     const QListWidgetItem* chosen = ResultList->currentItem();
@@ -356,26 +375,45 @@ void SearchPanel::OnProgress(int done, int total) {
     ShowState(QStringLiteral("Индексирование: %1 из %2").arg(done).arg(total));
 }
 
+QString SearchPanel::BuildNote(const search::BuildOutcome& outcome, const QString& placeProblem,
+                               QString* details) {
+    QStringList parts;
+    if (!outcome.complete) {
+        parts << QStringLiteral("Индексирование остановлено: поиск по части документов");
+    }
+    if (outcome.unreadable > 0) {
+        parts << QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
+    }
+    if (!outcome.skipped.empty()) {
+        parts << QStringLiteral("Пропущено документов: %1").arg(outcome.skipped.size());
+    }
+    if (!outcome.setAside.isEmpty()) {
+        parts << QStringLiteral("Индекс был повреждён и построен заново");
+    }
+    if (!placeProblem.isEmpty()) {
+        parts << placeProblem;
+    }
+    if (details) {
+        details->clear();
+        for (const search::SkippedDocument& skipped : outcome.skipped) {
+            details->append(
+                QStringLiteral("%1 (%2)\n").arg(skipped.name, SkipReasonText(skipped.reason)));
+        }
+    }
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        parts[i][0] = parts[i][0].toLower(); // one sentence: "…; индекс был повреждён…"
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 void SearchPanel::OnFinished(const search::BuildOutcome& outcome) {
     progressBar_->hide();
     cancelButton_->hide();
-    QString state;
     if (!outcome.complete) {
-        state = QStringLiteral("Индексирование остановлено: поиск по части документов");
         resumeButton_->show();
     }
-    if (outcome.unreadable > 0) {
-        state = QStringLiteral("Не проиндексировано документов: %1").arg(outcome.unreadable);
-    }
-    if (!outcome.setAside.isEmpty()) {
-        state = state.isEmpty()
-                    ? QStringLiteral("Индекс был повреждён и построен заново")
-                    : state + QStringLiteral("; индекс был повреждён и построен заново");
-    }
-    if (!place_->problem.isEmpty()) {
-        state = state.isEmpty() ? place_->problem : state + QStringLiteral("; ") + place_->problem;
-    }
-    ShowState(state);
+    QString details;
+    ShowState(BuildNote(outcome, place_->problem, &details), details);
     if (!SearchEdit->text().trimmed().isEmpty()) {
         SearchNow();
     }
@@ -389,9 +427,10 @@ void SearchPanel::OnFailed(const QString& message, bool) {
     Q_EMIT IndexingEnded();
 }
 
-void SearchPanel::ShowState(const QString& text) {
+void SearchPanel::ShowState(const QString& text, const QString& details) {
     stateLabel_->setText(text);
-    stateLabel_->setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap));
+    const QString tip = details.isEmpty() ? text : text + QStringLiteral(":\n") + details.trimmed();
+    stateLabel_->setToolTip(Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap));
     stateLabel_->setVisible(!text.isEmpty());
 }
 

@@ -60,6 +60,14 @@ public:
     // Runs the query in the field now (typing runs it after a short pause) and says what it
     // found above the results.
     void SearchNow();
+    // True between a keystroke in the field and the search it leads to.
+    bool SearchPending() const;
+
+    // What the panel says once a build has ended, empty when all went well (`placeProblem`:
+    // why the index is not where it is usually kept). `details` gets the documents left out,
+    // a line each with the reason, for the tooltip.
+    static QString BuildNote(const search::BuildOutcome& outcome, const QString& placeProblem,
+                             QString* details);
 
 Q_SIGNALS:
     // The user chose a result: the register id and the words to highlight in the document.
@@ -74,7 +82,7 @@ private:
     void OnProgress(int done, int total);
     void OnFinished(const search::BuildOutcome& outcome);
     void OnFailed(const QString& message, bool libraryUnreadable);
-    void ShowState(const QString& text);
+    void ShowState(const QString& text, const QString& details = QString());
     void ShowHits(const std::vector<search::SearchHit>& hits);
     // What the last search found, in words: how many, in how much of the library, or why the
     // query was not understood.

@@ -4,17 +4,21 @@
 #include "FormsTestSupport.h"
 
 #include "fixtures/Databases.h"
+#include "forms/FindBar.h"
 #include "forms/SearchPanel.h"
 #include "forms/SearchResultDelegate.h"
 #include "forms/TitleFilter.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
+#include "search/IndexBuilder.h"
 #include "search/SearchLibrary.h"
+#include "viewer/BrowserView.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -38,7 +42,9 @@ forms::SearchPanel& Panel() {
 QListWidget& Results(const QString& text) {
     Panel().SearchEdit->clear();
     Panel().SearchEdit->insert(text); // as typed: keyClicks takes Latin-1 only
-    QTest::qWait(400);                // past the pause after typing
+    // Past the pause after typing, however late a loaded machine delivers its timer.
+    QTest::qWait(400);
+    (void)QTest::qWaitFor([] { return !Panel().SearchPending(); }, 10000);
     return *Panel().ResultList;
 }
 
@@ -133,8 +139,9 @@ private slots:
         QCOMPARE(Panel().ResultList->count(), 1);
         QVERIFY2(Html(0).contains(QStringLiteral("a &lt; b &amp; c")), qPrintable(Html(0)));
 
-        // A click opens the entry as a click in the tree would.
-        QListWidget& deep = Results(QStringLiteral("проходки"));
+        // A click opens the entry as a click in the tree would, every word of the query marked
+        // in the page; F3 goes through the marks, with the words in the find bar.
+        QListWidget& deep = Results(QStringLiteral("проходки образец"));
         QCOMPARE(deep.count(), 1);
         QTest::mouseClick(deep.viewport(), Qt::LeftButton, {},
                           deep.visualItemRect(deep.item(0)).center());
@@ -143,6 +150,20 @@ private slots:
         QVERIFY(item->parent()->isExpanded());
         QTRY_COMPARE_WITH_TIMEOUT(forms::Form2->StatusPanelText(0), QStringLiteral("Глубоко"),
                                   20000);
+        const QString marks =
+            QStringLiteral("Array.from(document.querySelectorAll('mark[data-orvelle-hit]'))"
+                           ".map(m=>m.textContent).join('|')");
+        QTRY_COMPARE_WITH_TIMEOUT(formstest::Eval(*forms::Form2->WebBrowser1, marks).toString(),
+                                  QStringLiteral("проходка|образца"), 10000);
+        forms::FindBar& bar = *forms::Form2->FindBar1;
+        for (const char* expected : {"1 из 2", "2 из 2", "1 из 2"}) {
+            QSignalSpy counted(&bar, &forms::FindBar::Counted);
+            QTest::keyClick(forms::Form2, Qt::Key_F3);
+            QVERIFY(counted.wait(10000));
+            QCOMPARE(bar.CountText(), QString::fromUtf8(expected));
+        }
+        QCOMPARE(bar.Field()->text(), QStringLiteral("проходка образца"));
+        bar.Close();
 
         // Enter in the field opens the first result.
         Results(QStringLiteral("елочный"));
@@ -154,6 +175,49 @@ private slots:
         // Hidden entries are not found; nothing found is an empty list.
         QCOMPARE(Results(QStringLiteral("засекреченный")).count(), 0);
         QCOMPARE(dialogs_->messages.size(), 0);
+    }
+
+    // What the panel says when a build ends: every thing that went wrong, in one line; the
+    // documents left out by name in the tooltip.
+    void buildNotes_data() {
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<int>("unreadable");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<bool>("setAside");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("all went well") << true << 0 << 0 << false << QString();
+        QTest::newRow("two left out")
+            << true << 0 << 2 << false << QStringLiteral("Пропущено документов: 2");
+        QTest::newRow("cancelled with an unreadable one")
+            << false << 1 << 0 << false
+            << QStringLiteral("Индексирование остановлено: поиск по части документов; "
+                              "не проиндексировано документов: 1");
+        QTest::newRow("rebuilt, one left out")
+            << true << 0 << 1 << true
+            << QStringLiteral("Пропущено документов: 1; индекс был повреждён и построен заново");
+    }
+    void buildNotes() {
+        QFETCH(bool, complete);
+        QFETCH(int, unreadable);
+        QFETCH(int, skipped);
+        QFETCH(bool, setAside);
+        QFETCH(QString, note);
+        search::BuildOutcome outcome;
+        outcome.complete = complete;
+        outcome.unreadable = unreadable;
+        for (int i = 0; i < skipped; ++i) {
+            outcome.skipped.push_back(
+                {100 + i, QStringLiteral("Документ %1").arg(i), search::SkipReason::TooSlow});
+        }
+        if (setAside) {
+            outcome.setAside = QStringLiteral("/cache/index.damaged");
+        }
+        QString details;
+        QCOMPARE(forms::SearchPanel::BuildNote(outcome, QString(), &details), note);
+        for (int i = 0; i < skipped; ++i) {
+            QVERIFY2(details.contains(QStringLiteral("Документ %1 (читался слишком долго)").arg(i)),
+                     qPrintable(details));
+        }
     }
 
     // Above the results: how many were found, that nothing was (with the query), or why the
