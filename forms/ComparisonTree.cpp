@@ -58,6 +58,11 @@ QString UnescapeField(QByteArrayView field) {
         } else if (next == 'x' && i + 2 < field.size()) {
             bytes += static_cast<char>(QByteArray(field.data() + i + 1, 2).toInt(nullptr, 16));
             i += 2;
+        } else if (next == 'u' && i + 4 < field.size()) {
+            const auto codePoint =
+                static_cast<char32_t>(QByteArray(field.data() + i + 1, 4).toUInt(nullptr, 16));
+            bytes += QString::fromUcs4(&codePoint, 1).toUtf8();
+            i += 4;
         } else {
             bytes += next;
         }

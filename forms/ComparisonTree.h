@@ -30,7 +30,8 @@ struct ComparisonRow {
 // The rows of such a listing; nothing when it is not one.
 std::optional<std::vector<ComparisonRow>> ParseComparisonTree(const QByteArray& listing);
 
-// A field of orvelle-export's tab-separated lines back to its text (\\, \t, \n, \r, \xHH).
+// A field of orvelle-export's tab-separated lines back to its text (\\, \t, \n, \r, \xHH,
+// \uHHHH).
 QString UnescapeField(QByteArrayView field);
 
 // An entry of the tree while it shows a comparison: marked by what became of it, its tooltip

@@ -12,6 +12,7 @@
 #include "forms/TitleFilter.h"
 #include "forms/Unit2.h"
 #include "store/LibraryComparison.h"
+#include "tools/export/OutputEscaping.h"
 #include "viewer/BrowserView.h"
 
 #include <QCheckBox>
@@ -106,6 +107,26 @@ private slots:
     void init() { dialogs_ = std::make_unique<RecordingDialogs>(); }
     void cleanup() { dialogs_.reset(); }
     void cleanupTestCase() { cwd_.reset(); }
+
+    // A name or text goes through orvelle-export's escaping and comes back as it was, whatever
+    // controls and separators it holds.
+    void fieldsComeBackAsWritten_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Cyrillic and ё") << QString::fromUtf8("Ёмкость: смета №1");
+        QTest::newRow("tabs, breaks, backslashes") << QStringLiteral("a\tb\r\nc\\d\\n");
+        QTest::newRow("terminal controls") << QStringLiteral("\x1b[2J\a\b\x7f");
+        QTest::newRow("a NUL inside")
+            << QString(QStringLiteral("before")).append(QChar(0)).append(u"after");
+        QTest::newRow("C1 controls, line and paragraph separators")
+            << QString::fromUtf8("\u0085 \u009b31m \u2028 \u2029");
+        QTest::newRow("escapes as plain text") << QStringLiteral("\\x41 \\u0041");
+    }
+    void fieldsComeBackAsWritten() {
+        QFETCH(QString, text);
+        const std::string line = exporter::EscapeForLine(text.toStdString());
+        QVERIFY(line.find_first_of("\t\n\r") == std::string::npos);
+        QCOMPARE(forms::UnescapeField(QByteArrayView(line.data(), qsizetype(line.size()))), text);
+    }
 
     void markedTreeDocumentsAndBack_data() {
         QTest::addColumn<bool>("openIsNew");

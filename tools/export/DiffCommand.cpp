@@ -20,7 +20,7 @@
 //   --progress                    "done/total" lines on stderr while documents are compared
 #include "DiffCommand.h"
 
-#include "EscapedText.h"
+#include "OutputEscaping.h"
 #include "TextDifference.h"
 #include "db/Errors.h"
 #include "platform/AnsiText.h"
@@ -145,7 +145,7 @@ std::string Utf8(std::string_view ansi) {
 }
 
 std::string Field(std::string_view ansi) {
-    return EscapeControlCharacters(Utf8(ansi));
+    return EscapeForLine(Utf8(ansi));
 }
 
 // Opens a library; a failure names the file it concerns.
@@ -344,7 +344,7 @@ void PrintPieces(const std::vector<std::string_view>& before,
         std::cout << (run.edit == Edit::Same      ? "same\t"
                       : run.edit == Edit::Deleted ? "deleted\t"
                                                   : "inserted\t")
-                  << EscapeControlCharacters(text) << '\n';
+                  << EscapeForLine(text) << '\n';
     }
 }
 
