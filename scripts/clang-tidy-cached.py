@@ -23,6 +23,7 @@ import os
 import shlex
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 
@@ -147,6 +148,7 @@ def main():
 
     def Check(unit):
         relative, entry, key = unit
+        started = time.monotonic()
         run = subprocess.run([options.tidy, "-p", str(build), "--quiet", str(root / relative)],
                              capture_output=True, text=True)
         # clang-tidy prints "N warnings generated." for what it suppressed; only findings count.
@@ -157,16 +159,25 @@ def main():
         # Remembered only when nothing it reads was changed while it was checked.
         if clean and key is not None and Key(relative, entry) == key:
             (cache / key).touch()
-        return relative, clean, findings, errors
+        return relative, clean, findings, errors, time.monotonic() - started
 
     print(f"clang-tidy: {len(pending)} of {len(units)} units to check "
           f"({len(units) - len(pending)} unchanged since a clean check)", flush=True)
     failed = 0
+    started = time.monotonic()
+    durations = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, options.jobs)) as pool:
-        for relative, clean, findings, errors in pool.map(Check, pending):
+        for relative, clean, findings, errors, seconds in pool.map(Check, pending):
+            durations.append((seconds, relative))
             if not clean:
                 failed += 1
                 print(f"== {relative}\n{findings}\n{errors}".rstrip(), flush=True)
+    if durations:
+        durations.sort(reverse=True)
+        slowest = ", ".join(f"{name} {seconds:.0f} s" for seconds, name in durations[:3])
+        print(f"clang-tidy: {len(durations)} units in {time.monotonic() - started:.0f} s "
+              f"({sum(seconds for seconds, _ in durations):.0f} s of checks; slowest: {slowest})",
+              flush=True)
     if failed:
         print(f"clang-tidy: findings in {failed} units", file=sys.stderr)
         return 1

@@ -23,7 +23,7 @@ constexpr int kCancelGraceMs = 700;
 } // namespace
 
 QString DefaultBuilderProgram() {
-    const QString configured = qEnvironmentVariable("ORVELLE_INDEXER");
+    QString configured = qEnvironmentVariable("ORVELLE_INDEXER");
     if (!configured.isEmpty()) {
         return configured;
     }
