@@ -142,7 +142,7 @@ FavouritesPanel::FavouritesPanel(QWidget* parent) : QWidget(parent) {
 }
 
 void FavouritesPanel::ShowLibrary(const QString& identity,
-                                  std::function<bool(std::int32_t)> exists) {
+                                  const std::function<bool(std::int32_t)>& exists) {
     identity_ = identity;
     const QSignalBlocker quiet(List);
     List->clear();

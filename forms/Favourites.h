@@ -41,7 +41,7 @@ public:
     QListWidget* List = nullptr;
 
     // Shows the favourites of the library `identity`; `exists` tells which entries it has.
-    void ShowLibrary(const QString& identity, std::function<bool(std::int32_t)> exists);
+    void ShowLibrary(const QString& identity, const std::function<bool(std::int32_t)>& exists);
     // No library: the list empties, nothing can be added.
     void CloseLibrary();
     bool HasLibrary() const { return !identity_.isEmpty(); }

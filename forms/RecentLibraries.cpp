@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <utility>
 
 namespace orvelle::forms {
 
@@ -50,7 +51,7 @@ QToolButton* MakeRecentLibrariesButton(QWidget* parent, std::function<void(const
     menu->setObjectName(QStringLiteral("RecentLibrariesMenu"));
     menu->setToolTipsVisible(true);
     button->setMenu(menu);
-    QObject::connect(menu, &QMenu::aboutToShow, button, [menu, open] {
+    QObject::connect(menu, &QMenu::aboutToShow, button, [menu, open = std::move(open)] {
         menu->clear();
         const QStringList names = RecentLibraries();
         if (names.isEmpty()) {

@@ -176,16 +176,17 @@ bool TForm2::OpenEntry(std::int32_t id, const QString& anchor, std::function<voi
     viewer::DocumentRender* render = ShowSelectedEntry();
     if (render && (!anchor.isEmpty() || arrived)) {
         // A render finishes only while it is the newest: its document is the one on screen.
-        connect(render, &viewer::DocumentRender::Finished, this, [this, anchor, arrived] {
-            if (!anchor.isEmpty() && WebBrowser1) {
-                WebBrowser1->ScrollToAnchor(anchor, this,
-                                            [](viewer::BrowserView::ScrollOutcome) {});
-                History1->AnchorFollowed(anchor);
-            }
-            if (arrived) {
-                arrived();
-            }
-        });
+        connect(render, &viewer::DocumentRender::Finished, this,
+                [this, anchor, arrived = std::move(arrived)] {
+                    if (!anchor.isEmpty() && WebBrowser1) {
+                        WebBrowser1->ScrollToAnchor(anchor, this,
+                                                    [](viewer::BrowserView::ScrollOutcome) {});
+                        History1->AnchorFollowed(anchor);
+                    }
+                    if (arrived) {
+                        arrived();
+                    }
+                });
     }
     return true;
 }

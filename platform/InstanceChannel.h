@@ -30,7 +30,7 @@ public:
     // for its acknowledgement; false when no program listens or none answered.
     bool Send(const QByteArray& message, int timeoutMs = 10000) const;
 
-    static constexpr qsizetype kLargestMessage = 64 * 1024;
+    static constexpr qsizetype kLargestMessage = qsizetype{64} * 1024;
 
 Q_SIGNALS:
     void Received(const QByteArray& message);

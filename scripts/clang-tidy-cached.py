@@ -27,6 +27,15 @@ import time
 from pathlib import Path
 
 
+# Units clang-tidy cannot read, and why; they are named in every run's summary and left to the
+# compiler's warnings.
+UNREADABLE = {
+    "viewer/PdfAssembly.cpp": "clang 14 cannot parse qpdf 11's headers (a std::vector of JSON "
+                              "inside JSON's own definition)",
+    "tests/fixtures/PdfOutline.cpp": "the same qpdf headers",
+}
+
+
 def Arguments(entry):
     if "arguments" in entry:
         return list(entry["arguments"])
@@ -103,7 +112,7 @@ def main():
             relative = source.relative_to(root).as_posix()
         except ValueError:
             continue
-        if relative in tracked and relative not in seen:
+        if relative in tracked and relative not in seen and relative not in UNREADABLE:
             seen.add(relative)
             units.append((relative, entry))
 
@@ -163,6 +172,8 @@ def main():
 
     print(f"clang-tidy: {len(pending)} of {len(units)} units to check "
           f"({len(units) - len(pending)} unchanged since a clean check)", flush=True)
+    for relative, why in UNREADABLE.items():
+        print(f"clang-tidy: {relative} not checked: {why}", flush=True)
     failed = 0
     started = time.monotonic()
     durations = []

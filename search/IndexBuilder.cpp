@@ -477,7 +477,7 @@ private:
         }
         gate_.Report(gate_.Events().read, entry.id);
         if (document && !cancel_) {
-            writer.Write(entry.id, std::move(*document));
+            writer.Write(entry.id, *document);
             ++indexed_;
         }
     }

@@ -88,6 +88,7 @@ double PeakMb(pid_t pid) {
 // Runs a program with its output thrown away; its time and peak memory (sampled every 5 ms).
 Measured Run(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }

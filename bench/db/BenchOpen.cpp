@@ -100,6 +100,7 @@ pid_t Spawn(const std::vector<std::string>& command) {
     const pid_t child = fork();
     if (child == 0) {
         std::vector<char*> arguments;
+        arguments.reserve(command.size() + 1);
         for (const std::string& argument : command) {
             arguments.push_back(const_cast<char*>(argument.c_str()));
         }

@@ -104,7 +104,7 @@ std::vector<kvdbuild::RegisterRow> Levels(int entries) {
 
 std::string Build(const std::filesystem::path& folder, const std::string& name,
                   const std::vector<kvdbuild::RegisterRow>& rows) {
-    const std::string path = (folder / name).string();
+    std::string path = (folder / name).string();
     std::filesystem::remove(path);
     const auto start = Clock::now();
     auto builder = kvdbuild::KvdBuilder::Create(path);

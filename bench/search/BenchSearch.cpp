@@ -41,6 +41,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -148,7 +149,8 @@ double Percentile(std::vector<double> values, double p) {
         return 0;
     }
     std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(p * (values.size() - 1) + 0.5);
+    const auto at =
+        static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
     return values[std::min(at, values.size() - 1)];
 }
 

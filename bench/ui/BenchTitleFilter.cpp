@@ -136,7 +136,7 @@ void Run(const char* shape, void (*fill)(QTreeWidget&, int), int entries, int ro
             for (int n = 1; n <= query.size(); ++n) {
                 (n == 1 ? first : typing).ms.push_back(Keystroke(*filter, *tree, query.left(n)));
             }
-            for (int n = query.size() - 1; n >= 0; --n) {
+            for (qsizetype n = query.size() - 1; n >= 0; --n) {
                 (n == 0 ? restoring : erasing)
                     .ms.push_back(Keystroke(*filter, *tree, query.left(n)));
             }

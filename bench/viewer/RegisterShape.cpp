@@ -4,6 +4,8 @@
 
 #include <array>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace orvelle::bench {
 
@@ -81,12 +83,14 @@ BenchRegister MakeBenchRegister(int entries) {
             row.orderview = static_cast<std::int32_t>(k + 1);
             row.needshow = 1;
             if (node.folder) {
-                row.name = folderWord + std::to_string(node.id) + folderTail;
+                std::string name = folderWord;
+                row.name = std::move(name.append(std::to_string(node.id)).append(folderTail));
                 row.ispapka = 1;
                 row.idcontents = 0;
                 parents.push_back(parent.children[k]);
             } else {
-                row.name = documentWord + std::to_string(node.id) + documentTail;
+                std::string name = documentWord;
+                row.name = std::move(name.append(std::to_string(node.id)).append(documentTail));
                 row.ispapka = 0;
                 row.idcontents = kContentBase + node.id;
             }

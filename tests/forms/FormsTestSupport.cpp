@@ -16,6 +16,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
+#include <cstdio>
+#include <exception>
 #include <fstream>
 #include <optional>
 
@@ -122,10 +124,13 @@ MainWindow::~MainWindow() {
 namespace {
 
 void ListItem(QTreeWidgetItem* item, int depth, QStringList& lines) {
+    if (!item) {
+        return;
+    }
     const auto* entry = dynamic_cast<forms::RegisterTreeItem*>(item);
     const QString kind =
         entry && entry->Entry().IsFolder() ? QStringLiteral("F") : QStringLiteral("D");
-    lines << QString(depth * 2, u' ') + kind + u' ' +
+    lines << QString(qsizetype{depth} * 2, u' ') + kind + u' ' +
                  QString::number(entry ? entry->Entry().id : -1) + u' ' + item->text(0);
     for (int i = 0; i < item->childCount(); ++i) {
         ListItem(item->child(i), depth + 1, lines);
@@ -232,6 +237,17 @@ void Pump(int ms) {
     while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+}
+
+int RunTestMain(const std::function<int()>& body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "The test stopped: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "The test stopped on an unknown exception\n");
+    }
+    return 1;
 }
 
 } // namespace formstest

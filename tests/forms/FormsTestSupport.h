@@ -127,15 +127,20 @@ int ScrollY(orvelle::viewer::BrowserView& view);
 // Processes events for `ms` milliseconds.
 void Pump(int ms);
 
+// Runs a test program's body; an exception that leaves it is reported and fails the run.
+int RunTestMain(const std::function<int()>& body) noexcept;
+
 } // namespace formstest
 
 // A Qt Test main that prepares the web engine before the application object exists, as the
 // program does. Closing windows does not end the application: only the main window's close.
 #define FORMS_TEST_MAIN(TestClass)                                                                 \
     int main(int argc, char** argv) {                                                              \
-        orvelle::viewer::PrepareEngine();                                                          \
-        QApplication application(argc, argv);                                                      \
-        application.setQuitOnLastWindowClosed(false);                                              \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
+        return formstest::RunTestMain([&] {                                                        \
+            orvelle::viewer::PrepareEngine();                                                      \
+            QApplication application(argc, argv);                                                  \
+            application.setQuitOnLastWindowClosed(false);                                          \
+            TestClass test;                                                                        \
+            return QTest::qExec(&test, argc, argv);                                                \
+        });                                                                                        \
     }

@@ -134,7 +134,7 @@ private slots:
         } else if (kind == "text") {
             fixtures::WriteFile(bad, "path=/tmp/x.kvd\r\nnot a database\r\n");
         } else if (kind == "random") {
-            fixtures::WriteFile(bad, fixtures::BigBlobBytes(64 * 1024));
+            fixtures::WriteFile(bad, fixtures::BigBlobBytes(std::size_t{64} * 1024));
         } else if (kind == "truncated") {
             const std::string whole = fixtures::ReadFile(tiny_);
             fixtures::WriteFile(bad, whole.substr(0, whole.size() / 3));

@@ -43,7 +43,7 @@ struct Vector {
 };
 
 std::vector<Vector> Vectors() {
-    const std::string tail(70 * 1024, ' ');
+    const std::string tail(std::size_t{70} * 1024, ' ');
     return {
         // A document takes the view away while it is being written.
         {"inline location.replace", "<script>location.replace('{L}/replace')</script>"},
@@ -331,17 +331,19 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    formstest::LoopbackListener loopback(std::chrono::seconds(600));
-    listener = &loopback;
-    // Every request the engine would send to any host goes to the listener instead.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --proxy-server=127.0.0.1:" + QByteArray::number(loopback.Port());
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    orvelle::viewer::PrepareEngine();
-    QApplication application(argc, argv);
-    application.setQuitOnLastWindowClosed(false);
-    HostileTest test;
-    return QTest::qExec(&test, argc, argv);
+    return formstest::RunTestMain([&] {
+        formstest::LoopbackListener loopback(std::chrono::seconds(600));
+        listener = &loopback;
+        // Every request the engine would send to any host goes to the listener instead.
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += " --proxy-server=127.0.0.1:" + QByteArray::number(loopback.Port());
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        orvelle::viewer::PrepareEngine();
+        QApplication application(argc, argv);
+        application.setQuitOnLastWindowClosed(false);
+        HostileTest test;
+        return QTest::qExec(&test, argc, argv);
+    });
 }
 
 #include "tst_hostile.moc"

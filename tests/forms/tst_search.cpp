@@ -332,7 +332,7 @@ private slots:
         Panel().OpenLibrary(hostile);
         QTRY_VERIFY_WITH_TIMEOUT(!Panel().Indexing(), 120000);
         const long grownKb = StatusKb("VmHWM") - before;
-        QVERIFY2(grownKb < 150 * 1024, qPrintable(QString::number(grownKb)));
+        QVERIFY2(grownKb < 150L * 1024, qPrintable(QString::number(grownKb)));
         QVERIFY2(Panel().StateLabel()->text().isEmpty(), qPrintable(Panel().StateLabel()->text()));
         for (int i = 1; i <= kHostileDocuments; ++i) {
             QCOMPARE(Results(QStringLiteral("хвост%1").arg(i)).count(), 1);

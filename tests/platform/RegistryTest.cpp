@@ -14,7 +14,7 @@ namespace {
 class RegistryFileTest : public ::testing::Test {
 protected:
     QString Write(const QByteArray& bytes) {
-        const QString name = dir_.filePath(QStringLiteral("machine%1.reg").arg(++count_));
+        QString name = dir_.filePath(QStringLiteral("machine%1.reg").arg(++count_));
         QFile file(name);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);

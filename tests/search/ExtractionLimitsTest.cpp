@@ -68,7 +68,7 @@ struct Measured {
 };
 
 long MemoryBoundKb(long inputKb) {
-    return 3 * inputKb + 16 * 1024;
+    return 3 * inputKb + 16L * 1024;
 }
 
 double TimeBound(long inputKb) {

@@ -99,7 +99,7 @@ void BuildSearchLibrary(const std::string& path, bool withHuge, bool changed) {
     if (withHuge) {
         std::string huge = Cp1251(u8"<html><body><p>");
         const std::string block = Filler(2000);
-        while (huge.size() < 20u * 1024 * 1024) {
+        while (huge.size() < std::size_t{20} * 1024 * 1024) {
             huge += block;
         }
         huge += Cp1251(u8" последнеередкоеслово</p></body></html>");

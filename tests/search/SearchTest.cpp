@@ -44,6 +44,7 @@ private:
 
 std::vector<std::int32_t> Ids(const std::vector<search::SearchHit>& hits) {
     std::vector<std::int32_t> ids;
+    ids.reserve(hits.size());
     for (const auto& hit : hits) {
         ids.push_back(hit.id);
     }

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -35,12 +36,12 @@ public:
     struct Added {
         int parentIndex; // -1 for the top level
         store::TUzel entry;
+        int index; // its own place in `added`; its address is the walk's item
     };
     Item AddItem(Item parent, std::unique_ptr<store::TUzel> entry) override {
-        const int parentIndex =
-            parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(parent)) - 1 : -1;
-        added.push_back({parentIndex, *entry});
-        return reinterpret_cast<Item>(static_cast<std::intptr_t>(added.size()));
+        const int parentIndex = parent ? static_cast<const Added*>(parent)->index : -1;
+        added.push_back({parentIndex, *entry, static_cast<int>(added.size())});
+        return &added.back();
     }
     std::vector<std::int32_t> Ids() const {
         std::vector<std::int32_t> ids;
@@ -49,7 +50,7 @@ public:
         }
         return ids;
     }
-    std::vector<Added> added;
+    std::deque<Added> added; // a deque: the addresses of the items handed out stay put
 };
 
 class Library {
@@ -80,7 +81,7 @@ RegisterRow Row(int parent, int id, int childcount, const char* name, int order,
 }
 
 std::string Build(const std::vector<RegisterRow>& rows, bool withIdContents = true) {
-    const std::string path = NewDatabasePath().string();
+    std::string path = NewDatabasePath().string();
     auto builder = kvdbuild::KvdBuilder::Create(path);
     kvdbuild::CreateRegisterTables(builder, withIdContents);
     kvdbuild::AddRegisterRows(builder, rows);

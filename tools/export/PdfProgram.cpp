@@ -100,6 +100,7 @@ int MakePdf(int& argc, char** argv, const std::string& file, const std::string& 
     }
 
     std::vector<viewer::SectionEntry> entries;
+    entries.reserve(section.size());
     for (const RegisterListing::SectionEntry& item : section) {
         entries.push_back({platform::FromAnsi(item.entry->name), item.depth});
     }
