@@ -4,6 +4,7 @@
 #include "ComparisonTree.h"
 #include "ExportProcess.h"
 #include "MarkedDocument.h"
+#include "ProgressStrip.h"
 #include "TOpenDialog.h"
 #include "TitleFilter.h"
 #include "UserDialogs.h"
@@ -137,30 +138,18 @@ void Comparison::BuildBar() {
 }
 
 void Comparison::BuildStatusArea() {
-    statusArea_ = new QWidget(window_);
-    statusArea_->setObjectName(QStringLiteral("ComparisonStatus"));
-    auto* row = new QHBoxLayout(statusArea_);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
-    summary_ = new QLabel(statusArea_);
+    auto* strip =
+        new ProgressStrip(QStringLiteral("ComparisonStatus"), QStringLiteral("Comparison"),
+                          QStringLiteral("Остановить сравнение"), window_);
+    statusArea_ = strip;
+    summary_ = new QLabel(strip);
     summary_->setObjectName(QStringLiteral("ComparisonSummary"));
     summary_->setTextFormat(Qt::PlainText);
-    state_ = new QLabel(statusArea_);
-    state_->setObjectName(QStringLiteral("ComparisonState"));
-    state_->setTextFormat(Qt::PlainText); // messages quote file names and the libraries' words
-    progress_ = new QProgressBar(statusArea_);
-    progress_->setFixedSize(120, 15);
-    progress_->setTextVisible(false);
-    cancel_ = new QToolButton(statusArea_);
-    cancel_->setObjectName(QStringLiteral("ComparisonCancel"));
-    cancel_->setText(QStringLiteral("Отмена"));
-    cancel_->setToolTip(QStringLiteral("Остановить сравнение"));
-    cancel_->setFixedHeight(17);
+    strip->Row()->insertWidget(0, summary_);
+    state_ = strip->State();
+    progress_ = strip->Bar();
+    cancel_ = strip->CancelButton();
     connect(cancel_, &QToolButton::clicked, this, &Comparison::Cancel);
-    row->addWidget(summary_);
-    row->addWidget(state_);
-    row->addWidget(progress_);
-    row->addWidget(cancel_);
     progress_->hide();
     cancel_->hide();
 }

@@ -1,6 +1,7 @@
 #include "SearchPanel.h"
 
 #include "ErrorDisplay.h"
+#include "ProgressStrip.h"
 #include "SearchResultDelegate.h"
 #include "search/IndexLocation.h"
 #include "search/IndexProcess.h"
@@ -56,16 +57,6 @@ QLabel* MakeMessageLabel(QWidget* parent, const char* name) {
 }
 
 // A button of the status bar's height.
-QToolButton* MakeStatusButton(QWidget* parent, const char* name, const QString& text,
-                              const QString& toolTip) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(text);
-    button->setToolTip(toolTip);
-    button->setFixedHeight(17);
-    return button;
-}
-
 } // namespace
 
 SearchPanel::SearchPanel(QWidget* parent)
@@ -123,20 +114,12 @@ SearchPanel::SearchPanel(QWidget* parent)
 SearchPanel::~SearchPanel() = default;
 
 void SearchPanel::BuildProgressArea() {
-    progressArea_ = new QWidget(this);
-    progressArea_->setObjectName(QStringLiteral("SearchProgress"));
-    auto* row = new QHBoxLayout(progressArea_);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
-    stateLabel_ = new QLabel(progressArea_);
-    stateLabel_->setObjectName(QStringLiteral("SearchState"));
-    stateLabel_->setTextFormat(Qt::PlainText);
-    progressBar_ = new QProgressBar(progressArea_);
-    progressBar_->setObjectName(QStringLiteral("SearchProgressBar"));
-    progressBar_->setFixedSize(120, 15);
-    progressBar_->setTextVisible(false);
-    cancelButton_ = MakeStatusButton(progressArea_, "SearchCancel", QStringLiteral("Отмена"),
-                                     QStringLiteral("Остановить построение индекса"));
+    auto* strip = new ProgressStrip(QStringLiteral("SearchProgress"), QStringLiteral("Search"),
+                                    QStringLiteral("Остановить построение индекса"), this);
+    progressArea_ = strip;
+    stateLabel_ = strip->State();
+    progressBar_ = strip->Bar();
+    cancelButton_ = strip->CancelButton();
     connect(cancelButton_, &QToolButton::clicked, this, [this] {
         Guarded([this] {
             if (builder_) {
@@ -144,9 +127,9 @@ void SearchPanel::BuildProgressArea() {
             }
         });
     });
-    resumeButton_ =
-        MakeStatusButton(progressArea_, "SearchResume", QStringLiteral("Продолжить индексирование"),
-                         QStringLiteral("Проиндексировать остальные документы"));
+    resumeButton_ = strip->AddButton(QStringLiteral("SearchResume"),
+                                     QStringLiteral("Продолжить индексирование"),
+                                     QStringLiteral("Проиндексировать остальные документы"));
     connect(resumeButton_, &QToolButton::clicked, this, [this] {
         Guarded([this] {
             if (place_ && !Indexing()) {
@@ -154,10 +137,6 @@ void SearchPanel::BuildProgressArea() {
             }
         });
     });
-    row->addWidget(stateLabel_);
-    row->addWidget(progressBar_);
-    row->addWidget(cancelButton_);
-    row->addWidget(resumeButton_);
     progressBar_->hide();
     cancelButton_->hide();
     resumeButton_->hide();

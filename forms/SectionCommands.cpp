@@ -1,6 +1,7 @@
 #include "SectionCommands.h"
 
 #include "ErrorDisplay.h"
+#include "ProgressStrip.h"
 #include "ReadingSettings.h"
 #include "RegisterTreeItem.h"
 #include "Unit3.h"
@@ -78,26 +79,13 @@ struct SectionCommands::Section {
 
 SectionCommands::SectionCommands(const Context& context, QObject* parent)
     : QObject(parent), context_(context) {
-    progressArea_ = new QWidget(context.window);
-    progressArea_->setObjectName(QStringLiteral("SectionProgress"));
-    auto* row = new QHBoxLayout(progressArea_);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
-    state_ = new QLabel(progressArea_);
-    state_->setObjectName(QStringLiteral("SectionState"));
-    state_->setTextFormat(Qt::PlainText); // names come from the library
-    bar_ = new QProgressBar(progressArea_);
-    bar_->setFixedSize(120, 15);
-    bar_->setTextVisible(false);
-    cancel_ = new QToolButton(progressArea_);
-    cancel_->setObjectName(QStringLiteral("SectionCancel"));
-    cancel_->setText(QStringLiteral("Отмена"));
-    cancel_->setToolTip(QStringLiteral("Остановить печать раздела"));
-    cancel_->setFixedHeight(17);
+    auto* strip = new ProgressStrip(QStringLiteral("SectionProgress"), QStringLiteral("Section"),
+                                    QStringLiteral("Остановить печать раздела"), context.window);
+    progressArea_ = strip;
+    state_ = strip->State();
+    bar_ = strip->Bar();
+    cancel_ = strip->CancelButton();
     connect(cancel_, &QToolButton::clicked, this, &SectionCommands::Cancel);
-    row->addWidget(state_);
-    row->addWidget(bar_);
-    row->addWidget(cancel_);
     progressArea_->hide();
 
     // Documents are read from the library the tree shows: a section ends with that tree.
