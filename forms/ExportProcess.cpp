@@ -1,6 +1,7 @@
 #include "ExportProcess.h"
 
 #include "platform/ChildProcessFiles.h"
+#include "platform/CompanionProgram.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,12 +25,7 @@ ExportProcess::~ExportProcess() {
 }
 
 QString ExportProcess::ProgramPath() {
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("orvelle-export.exe");
-#else
-    const QString name = QStringLiteral("orvelle-export");
-#endif
-    QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    QString beside = platform::CompanionProgram(QStringLiteral("orvelle-export"));
     if (QFileInfo(beside).isExecutable()) {
         return beside;
     }

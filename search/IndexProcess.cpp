@@ -2,6 +2,7 @@
 
 #include "BuildProtocol.h"
 #include "platform/ChildProcessFiles.h"
+#include "platform/CompanionProgram.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,12 +28,7 @@ QString DefaultBuilderProgram() {
     if (!configured.isEmpty()) {
         return configured;
     }
-#ifdef _WIN32
-    const QString name = QStringLiteral("orvelle-export.exe");
-#else
-    const QString name = QStringLiteral("orvelle-export");
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return platform::CompanionProgram(QStringLiteral("orvelle-export"));
 }
 
 IndexProcess::IndexProcess(QString program, std::string databaseName, QString indexFolder,

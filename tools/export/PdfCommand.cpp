@@ -1,5 +1,6 @@
 #include "PdfCommand.h"
 
+#include "platform/CompanionProgram.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -13,15 +14,6 @@ namespace orvelle::exporter {
 namespace {
 
 constexpr int ExitFailure = 1;
-
-QString HelperProgram() {
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("orvelle-export-pdf.exe");
-#else
-    const QString name = QStringLiteral("orvelle-export-pdf");
-#endif
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
 
 } // namespace
 
@@ -45,7 +37,7 @@ int PdfCommand(int argc, char** argv) {
                              QCoreApplication::exit(0);
                          }
                      });
-    helper.start(HelperProgram(), arguments);
+    helper.start(platform::CompanionProgram(QStringLiteral("orvelle-export-pdf")), arguments);
     application.exec();
     if (helper.state() != QProcess::NotRunning) {
         // A termination signal: the helper stops too, leaving OUT.pdf as it was.
