@@ -110,6 +110,23 @@ void ResolveOptional(void* library, const char* name, Function& target) {
     target = reinterpret_cast<Function>(SharedLibrary::Symbol(library, name));
 }
 
+// The client shuts its engine down on a termination signal, from a thread of its own, while
+// this program's threads may still be inside it: the program then crashed on its way out now
+// and then. It is asked first, and says no: the program handles those signals itself and ends
+// normally, and the engine shuts down when the program exits.
+int RefuseShutdownOnSignal(const int reason, const int, void*) {
+    return reason == fb_shutrsn_signal ? 1 : 0;
+}
+
+void AskBeforeShutdown(void* library) {
+    decltype(&::fb_shutdown_callback) onShutdown = nullptr;
+    ResolveOptional(library, "fb_shutdown_callback", onShutdown);
+    if (onShutdown != nullptr) { // not in InterBase's client
+        ISC_STATUS_ARRAY status = {};
+        onShutdown(status, RefuseShutdownOnSignal, fb_shut_confirmation, nullptr);
+    }
+}
+
 } // namespace
 
 bool AcceptsUtf8FileNames(const ClientApi& api) {
@@ -160,6 +177,7 @@ const ClientApi& ClientLibrary::Load() {
     s.library = guard.Release();
     ResolveOptional(library, "isc_get_client_major_version", api.isc_get_client_major_version);
     ResolveOptional(library, "isc_get_client_minor_version", api.isc_get_client_minor_version);
+    AskBeforeShutdown(library);
     s.api = api;
     s.loaded = true;
     return s.api;
@@ -198,10 +216,6 @@ void ClientLibrary::SetFileNames(std::vector<std::string> fileNames) {
     s.loaded = false;
     s.api = ClientApi{};
     SharedLibrary::Close(std::exchange(s.library, nullptr));
-}
-
-void ClientLibrary::KeepModulesLoaded() {
-    SharedLibrary::KeepLoaded("/firebird/");
 }
 
 } // namespace orvelle::db

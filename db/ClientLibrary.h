@@ -56,14 +56,6 @@ public:
     // naming the entry point, when an entry point is missing.
     static const ClientApi& Load();
 
-    // Keeps the modules the client loads by itself (the embedded engine's plugins, its
-    // character-set modules) in memory for the rest of the process. The engine unloads them
-    // when it shuts down, on a termination signal from a thread of its own, while libraries
-    // outside it may still hold pointers into them: the process then crashed on its way out
-    // now and then. Called after every attach and every statement; cheap when the client loaded
-    // nothing new.
-    static void KeepModulesLoaded();
-
     // gds32.dll then fbclient.dll (a 64-bit Firebird's own client) on Windows,
     // libfbclient.so.2 elsewhere.
     static std::vector<std::string> DefaultFileNames();

@@ -103,7 +103,6 @@ void Database::Open() {
         handle_ = 0;
         RaiseNaming(status, attachName);
     }
-    ClientLibrary::KeepModulesLoaded();
 
     const char items[] = {static_cast<char>(isc_info_db_sql_dialect), isc_info_end};
     char result[512] = {};

@@ -407,7 +407,6 @@ void Query::Open() {
         d.fields.clear();
         throw;
     }
-    ClientLibrary::KeepModulesLoaded();
     d.open = true;
     d.eof = false;
     d.fetchedAll = false;

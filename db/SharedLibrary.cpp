@@ -8,10 +8,6 @@
 #include <fstream>
 #else
 #include <dlfcn.h>
-#include <link.h>
-
-#include <atomic>
-#include <mutex>
 #endif
 
 namespace orvelle::db {
@@ -95,46 +91,6 @@ void SharedLibrary::Close(void* library) {
     dlclose(library);
 #endif
 }
-
-#ifdef _WIN32
-void SharedLibrary::KeepLoaded(const std::string&) {}
-#else
-void SharedLibrary::KeepLoaded(const std::string& pathPart) {
-    // dlpi_adds counts every library loaded so far: unchanged means nothing new to keep.
-    static std::atomic<unsigned long long> seen{0};
-    unsigned long long adds = 0;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* data) {
-            *static_cast<unsigned long long*>(data) = info->dlpi_adds;
-            return 1;
-        },
-        &adds);
-    if (adds == seen.load()) {
-        return;
-    }
-    static std::mutex once;
-    const std::lock_guard<std::mutex> lock(once);
-    struct Search {
-        const std::string* part;
-        std::vector<std::string> found;
-    } search{&pathPart, {}};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, std::size_t, void* data) {
-            auto* s = static_cast<Search*>(data);
-            if (info->dlpi_name &&
-                std::string(info->dlpi_name).find(*s->part) != std::string::npos) {
-                s->found.emplace_back(info->dlpi_name);
-            }
-            return 0;
-        },
-        &search);
-    // Opened once more, never to be closed, and marked to stay mapped when the last close comes.
-    for (const std::string& path : search.found) {
-        dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    seen = adds;
-}
-#endif
 
 void* SharedLibrary::Symbol(void* library, const char* name) {
 #ifdef _WIN32

@@ -28,10 +28,6 @@ public:
     // holds one, otherwise the program's folder, the system folders, the current folder and
     // the folders of PATH. Windows only; elsewhere empty.
     static std::vector<std::string> SearchFolders(const std::string& fileName);
-    // Keeps every library now loaded whose path contains `pathPart` in memory for the rest of
-    // the process, whoever unloads it later. Cheap when nothing was loaded since the last call.
-    // Linux only; elsewhere it does nothing.
-    static void KeepLoaded(const std::string& pathPart);
 
     // What a library file is built for, in words ("32-bit", "64-bit", "ARM64"), read from its
     // header; empty for any other file. Windows only; elsewhere empty.

@@ -10,7 +10,7 @@ packages=(
     libgl-dev libqt6printsupport6 qt6-translations-l10n
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
-    xvfb openbox x11-utils wmctrl xdotool
+    xvfb openbox x11-utils wmctrl xdotool gdb
     libxapian-dev xapian-omega libdtl-dev
     libqpdf-dev
 )

@@ -144,6 +144,55 @@ bool AttachesFrom(pid_t pid, const QString& cache) {
     return false;
 }
 
+// Whether the window manager has taken the window on (a close request for a window it has not
+// yet managed is dropped by it): the window is in the root's client list.
+bool ManagedByWindowManager(const QString& windowId) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST")});
+    if (!xprop.waitForFinished(5000)) {
+        return false;
+    }
+    const QString list = QString::fromLatin1(xprop.readAllStandardOutput());
+    const qulonglong wanted = windowId.toULongLong();
+    const auto start = list.indexOf(u'#');
+    for (const QString& item : list.mid(start + 1).split(u',', Qt::SkipEmptyParts)) {
+        bool number = false;
+        if (item.trimmed().toULongLong(&number, 16) == wanted && number) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What a program that does not end is doing: each thread's name and where it sleeps, and its
+// stacks when gdb is there to read them.
+QString WhatItIsDoing(pid_t pid) {
+    QStringList lines;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks + u'/' + task + QStringLiteral("/comm"));
+        QFile wait(tasks + u'/' + task + QStringLiteral("/wchan"));
+        (void)name.open(QIODevice::ReadOnly);
+        (void)wait.open(QIODevice::ReadOnly);
+        lines << task + u' ' + QString::fromLatin1(name.readAll()).trimmed() + u' ' +
+                     QString::fromLatin1(wait.readAll());
+    }
+    QProcess gdb;
+    gdb.setProcessChannelMode(QProcess::MergedChannels);
+    gdb.start(QStringLiteral("gdb"),
+              {QStringLiteral("-p"), QString::number(pid), QStringLiteral("-batch"),
+               QStringLiteral("-ex"), QStringLiteral("thread apply all bt 12")});
+    if (gdb.waitForFinished(30000)) {
+        for (const QString& line : QString::fromLocal8Bit(gdb.readAll()).split(u'\n')) {
+            if (line.startsWith(u'#') || line.startsWith(QStringLiteral("Thread"))) {
+                lines << line;
+            }
+        }
+    }
+    return lines.join(u'\n');
+}
+
 QStringList PartialFiles(const QString& folder) {
     QStringList found;
     // A section's PDF is made as ".orvelle-XXXXXX.pdf" and only a whole one becomes section.pdf.
@@ -261,6 +310,11 @@ private slots:
         }
         const std::set<pid_t> children = Descendants(pid);
 
+        if (how == u"window manager") {
+            QVERIFY2(QTest::qWaitFor([&] { return ManagedByWindowManager(ready[1]); }, 20000),
+                     "the window manager never took the window on");
+        }
+
         // End it, and time it.
         QElapsedTimer clock;
         clock.start();
@@ -279,6 +333,9 @@ private slots:
         const bool ended = program.waitForFinished(30000);
         const qint64 took = clock.elapsed();
         qInfo("%s, %s: gone after %lld ms", qPrintable(moment), qPrintable(how), took);
+        if (!ended) {
+            qWarning("the program is still running:\n%s", qPrintable(WhatItIsDoing(pid)));
+        }
         QVERIFY2(ended, "the program did not end");
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
