@@ -11,7 +11,7 @@ packages=(
     firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
     googletest libgtest-dev
     xvfb openbox x11-utils wmctrl xdotool gdb
-    libxapian-dev xapian-omega libdtl-dev
+    libxapian-dev xapian-omega libdtl-dev libjemalloc-dev
     libqpdf-dev
 )
 options=()
