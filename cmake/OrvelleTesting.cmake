@@ -37,8 +37,9 @@ else()
 endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), a private runtime directory so Qt stays quiet, a private cache (where
-# libraries are copied before they are opened and search indexes are kept), a private
+# root in CI), a private runtime directory so Qt stays quiet, a private cache for each test
+# (where libraries are copied before they are opened and search indexes are kept; set in
+# orvelle_add_test), a private
 # configuration folder (the viewer's settings: zoom, page setup, favourites, where reading
 # stopped) so tests leave the user's own alone, and the index builder of this build.
 set(ORVELLE_TEST_ENVIRONMENT
@@ -46,7 +47,6 @@ set(ORVELLE_TEST_ENVIRONMENT
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"
     "QT_LOGGING_RULES=qt.webenginecontext.info=false"
     "XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime"
-    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-cache"
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 if(ORVELLE_WITH_QT)
     # The search index's builder, a process of its own that the window and the tools start.
@@ -75,6 +75,9 @@ function(orvelle_add_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    # A cache folder for each test: tests that run side by side would otherwise make room for
+    # their own libraries by removing each other's (the cache keeps the three last used).
+    set(test_caches "${CMAKE_BINARY_DIR}/test-cache")
     set(label_properties "")
     if(T_HEADLESS)
         set(label_properties LABELS headless)
@@ -90,14 +93,19 @@ function(orvelle_add_test)
         set(environment_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake")
         file(WRITE "${environment_script}"
             "if(DEFINED ${T_NAME}_TESTS)\n"
-            "    set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ENVIRONMENT "
-            "[==[${ORVELLE_TEST_ENVIRONMENT}]==])\n"
+            "    set(environment [==[${ORVELLE_TEST_ENVIRONMENT}]==])\n"
+            "    foreach(test IN LISTS ${T_NAME}_TESTS)\n"
+            "        string(MAKE_C_IDENTIFIER \"\${test}\" folder)\n"
+            "        set_tests_properties(\"\${test}\" PROPERTIES ENVIRONMENT\n"
+            "            \"\${environment};XDG_CACHE_HOME=${test_caches}/\${folder}\")\n"
+            "    endforeach()\n"
             "endif()\n")
         set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${environment_script}")
     else()
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
         add_test(NAME ${T_NAME} COMMAND ${T_NAME})
         set_tests_properties(${T_NAME} PROPERTIES
-            ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT} ${label_properties})
+            ENVIRONMENT "${ORVELLE_TEST_ENVIRONMENT};XDG_CACHE_HOME=${test_caches}/${T_NAME}"
+            TIMEOUT ${T_TIMEOUT} ${label_properties})
     endif()
 endfunction()
