@@ -2,6 +2,7 @@
 // order and the message loop.
 #include "CommandLine.h"
 #include "Program.h"
+#include "platform/ExitBound.h"
 #include "platform/InstanceChannel.h"
 #include "viewer/PrepareEngine.h"
 
@@ -17,18 +18,22 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     viewer::PrepareEngine();
-    QApplication application(argc, argv);
-    const app::CommandLine commandLine =
-        app::ParseCommandLine(QCoreApplication::arguments().mid(1));
-    if (commandLine.action != app::CommandLine::Action::Run) {
-        std::fprintf(stderr, "%s\n\n%s", commandLine.error.toLocal8Bit().constData(),
-                     app::UsageText());
-        return 2;
-    }
-    // What the command line asks for goes to a viewer already running, when there is one.
-    const forms::LaunchRequest& request = commandLine.request;
-    if (!request.Empty() && platform::InstanceChannel().Send(request.ToMessage())) {
-        return 0;
-    }
-    return app::RunProgram(application, {}, request);
+    const int exitCode = [&] {
+        QApplication application(argc, argv);
+        const app::CommandLine commandLine =
+            app::ParseCommandLine(QCoreApplication::arguments().mid(1));
+        if (commandLine.action != app::CommandLine::Action::Run) {
+            std::fprintf(stderr, "%s\n\n%s", commandLine.error.toLocal8Bit().constData(),
+                         app::UsageText());
+            return 2;
+        }
+        // What the command line asks for goes to a viewer already running, when there is one.
+        const forms::LaunchRequest& request = commandLine.request;
+        if (!request.Empty() && platform::InstanceChannel().Send(request.ToMessage())) {
+            return 0;
+        }
+        return app::RunProgram(application, {}, request);
+    }();
+    platform::BoundTheExit(exitCode);
+    return exitCode;
 }

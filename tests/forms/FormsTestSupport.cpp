@@ -4,6 +4,7 @@
 #include "forms/StartupSources.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
+#include "platform/ExitBound.h"
 #include "viewer/BrowserView.h"
 #include "viewer/PageQuestion.h"
 
@@ -240,14 +241,16 @@ void Pump(int ms) {
 }
 
 int RunTestMain(const std::function<int()>& body) noexcept {
+    int exitCode = 1;
     try {
-        return body();
+        exitCode = body();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "The test stopped: %s\n", error.what());
     } catch (...) {
         std::fprintf(stderr, "The test stopped on an unknown exception\n");
     }
-    return 1;
+    orvelle::platform::BoundTheExit(exitCode);
+    return exitCode;
 }
 
 } // namespace formstest

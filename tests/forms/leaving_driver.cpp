@@ -22,6 +22,7 @@
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
 #include "forms/UserDialogs.h"
+#include "platform/ExitBound.h"
 #include "platform/NativeFileName.h"
 #include "viewer/DocumentRender.h"
 #include "viewer/PrepareEngine.h"
@@ -176,11 +177,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     viewer::PrepareEngine();
-    QApplication application(argc, argv);
-    const QString moment = QString::fromLocal8Bit(argv[1]);
-    forms::StartupSources::SetRegistryFile(QString::fromLocal8Bit(argv[2]));
-    sectionOutput = QFileInfo(QString::fromLocal8Bit(argv[2]))
-                        .dir()
-                        .filePath(QStringLiteral("cache/section.pdf"));
-    return app::RunProgram(application, [moment] { Reach(moment); });
+    const int exitCode = [&] {
+        QApplication application(argc, argv);
+        const QString moment = QString::fromLocal8Bit(argv[1]);
+        forms::StartupSources::SetRegistryFile(QString::fromLocal8Bit(argv[2]));
+        sectionOutput = QFileInfo(QString::fromLocal8Bit(argv[2]))
+                            .dir()
+                            .filePath(QStringLiteral("cache/section.pdf"));
+        return app::RunProgram(application, [moment] { Reach(moment); });
+    }();
+    platform::BoundTheExit(exitCode); // as the program's own main does
+    return exitCode;
 }
