@@ -3,7 +3,6 @@
 #include "platform/ChildProcessFiles.h"
 #include "platform/CompanionProgram.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -7,7 +7,6 @@
 #include "search/IndexProcess.h"
 #include "search/Searcher.h"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -56,7 +55,6 @@ QLabel* MakeMessageLabel(QWidget* parent, const char* name) {
     return label;
 }
 
-// A button of the status bar's height.
 } // namespace
 
 SearchPanel::SearchPanel(QWidget* parent)

@@ -13,7 +13,6 @@
 #include "viewer/SectionPrinter.h"
 
 #include <QDir>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>

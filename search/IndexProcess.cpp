@@ -4,8 +4,6 @@
 #include "platform/ChildProcessFiles.h"
 #include "platform/CompanionProgram.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QProcess>
 #include <QTimer>
 

@@ -4,7 +4,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QProcess>
 
 #include <iostream>
