@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace orvelle::search {
 
@@ -76,8 +77,16 @@ std::string Fingerprint(const SnapshotEntry& entry, const std::string& content) 
 }
 
 DocumentIndexer::DocumentIndexer() {
-    generator_.set_stemmer(RussianStemmer());
-    generator_.set_stemming_strategy(Xapian::TermGenerator::STEM_SOME);
+    generator_.set_stemmer(RussianStemmer([this](const std::string& word, const std::string& stem) {
+        newForms_.push_back({word, stem});
+    }));
+    // Stems alone, with positions: phrases match in any word form, and the index is half the
+    // size it would be with each form as a term of its own.
+    generator_.set_stemming_strategy(Xapian::TermGenerator::STEM_ALL_Z);
+}
+
+std::vector<WordForm> DocumentIndexer::TakeNewWordForms() {
+    return std::exchange(newForms_, {});
 }
 
 Xapian::Document DocumentIndexer::Make(const SnapshotEntry& entry, const std::string& content,

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "RegisterSnapshot.h"
+#include "WordBeginnings.h"
 
 #include <xapian.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvelle::search {
 
@@ -20,11 +22,18 @@ std::string Fingerprint(const SnapshotEntry& entry, const std::string& content);
 class DocumentIndexer {
 public:
     DocumentIndexer();
+    DocumentIndexer(const DocumentIndexer&) = delete;
+    DocumentIndexer& operator=(const DocumentIndexer&) = delete;
+
     Xapian::Document Make(const SnapshotEntry& entry, const std::string& content,
                           const std::string& fingerprint);
+    // The word forms met for the first time since the last call, for the index's list of them
+    // (AddWordForms).
+    std::vector<WordForm> TakeNewWordForms();
 
 private:
     Xapian::TermGenerator generator_;
+    std::vector<WordForm> newForms_;
 };
 
 } // namespace orvelle::search

@@ -169,6 +169,8 @@ public:
         Changed();
     }
 
+    void AddWordForms(const std::vector<WordForm>& forms) { search::AddWordForms(shard_, forms); }
+
     // Leaves the entry's document out (dropping what an older version of it left in the
     // index) and remembers why.
     void Skip(std::int32_t id, const std::string& fingerprint, SkipReason reason,
@@ -480,6 +482,7 @@ private:
             writer.Write(entry.id, *document);
             ++indexed_;
         }
+        writer.AddWordForms(indexer.TakeNewWordForms());
     }
 
     void Handle(ShardWriter& writer, DocumentIndexer&, SkipTask& task) {

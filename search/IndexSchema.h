@@ -9,10 +9,12 @@ namespace orvelle::search {
 
 // Raised whenever the way documents are turned into terms changes: an index of another
 // version is rebuilt from scratch.
-inline constexpr const char* kSchemaVersion = "3";
+inline constexpr const char* kSchemaVersion = "4";
 
-// Term prefixes: the entry's unique term ("Q" + register id) and the extra code terms.
+// Term prefixes: the entry's unique term ("Q" + register id), the words (each as "Z" + its
+// stem, with its positions: the index holds no other form of a word) and the extra code terms.
 inline const std::string kIdPrefix = "Q";
+inline const std::string kStemPrefix = "Z";
 inline const std::string kCodePrefix = "XC";
 
 // A document's data is what a hit shows, read in one go: the register id (decimal), the

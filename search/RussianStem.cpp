@@ -1,6 +1,10 @@
 #include "RussianStem.h"
 
-#include <unordered_map>
+#include "StemCache.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
 
 namespace orvelle::search {
 
@@ -26,21 +30,23 @@ bool IsRussianConsonant(char32_t c) {
 
 class FleetingVowelStem final : public Xapian::StemImplementation {
 public:
+    explicit FleetingVowelStem(NewWord newWord) : newWord_(std::move(newWord)) {}
+
     std::string operator()(const std::string& word) override {
-        // Text repeats its words: most are stemmed once. Bounded for very long sessions.
-        if (const auto known = cache_.find(word); known != cache_.end()) {
-            return known->second;
+        // Text repeats its words: most are stemmed once.
+        if (const std::optional<std::string_view> known = cache_.Find(word)) {
+            return std::string(*known);
         }
-        if (cache_.size() > kCacheLimit) {
-            cache_.clear();
+        std::string stem = Stem(word);
+        cache_.Add(word, stem);
+        if (newWord_) {
+            newWord_(word, stem);
         }
-        return cache_.emplace(word, Stem(word)).first->second;
+        return stem;
     }
     std::string get_description() const override { return "russian-fleeting-vowel"; }
 
 private:
-    static constexpr std::size_t kCacheLimit = 200000;
-
     std::string Stem(const std::string& word) {
         std::string stem = snowball_(word);
         // Six letters or more ending in a consonant and «ок», «ек» or «ец».
@@ -59,14 +65,15 @@ private:
         return stem;
     }
 
+    NewWord newWord_;
     Xapian::Stem snowball_{"russian"};
-    std::unordered_map<std::string, std::string> cache_;
+    StemCache cache_;
 };
 
 } // namespace
 
-Xapian::Stem RussianStemmer() {
-    return Xapian::Stem(new FleetingVowelStem);
+Xapian::Stem RussianStemmer(NewWord newWord) {
+    return Xapian::Stem(new FleetingVowelStem(std::move(newWord)));
 }
 
 } // namespace orvelle::search

@@ -5,6 +5,7 @@
 #include "IndexSchema.h"
 #include "RussianStem.h"
 #include "TextFolding.h"
+#include "WordBeginnings.h"
 
 #include <QRegularExpression>
 
@@ -74,20 +75,21 @@ struct Searcher::Impl {
     Xapian::Query ParseWords(const std::string& text, bool partial) {
         Xapian::QueryParser parser;
         parser.set_stemmer(stemmer);
-        parser.set_stemming_strategy(Xapian::QueryParser::STEM_SOME);
+        parser.set_stemming_strategy(Xapian::QueryParser::STEM_ALL_Z);
         parser.set_default_op(Xapian::Query::OP_AND);
         parser.set_database(*index);
-        parser.set_max_expansion(64, Xapian::Query::WILDCARD_LIMIT_MOST_FREQUENT);
-        unsigned flags = Xapian::QueryParser::FLAG_PHRASE | Xapian::QueryParser::FLAG_LOVEHATE |
-                         Xapian::QueryParser::FLAG_WILDCARD;
-        if (partial) {
-            flags |= Xapian::QueryParser::FLAG_PARTIAL;
-        }
+        // Word beginnings are looked up among the word forms the index has met.
+        BeginningProcessor beginning(*index, stemmer, false);
+        BeginningProcessor typed(*index, stemmer, true);
+        parser.add_prefix(kBeginningField, &beginning);
+        parser.add_prefix(kTypedField, &typed);
+        const std::string marked = MarkWordBeginnings(Utf8(text), partial);
         try {
-            return parser.parse_query(text, flags);
+            return parser.parse_query(marked, Xapian::QueryParser::FLAG_PHRASE |
+                                                  Xapian::QueryParser::FLAG_LOVEHATE);
         } catch (const Xapian::QueryParserError&) {
             // Stray operators or quotes: take the words as they are.
-            return parser.parse_query(text, 0);
+            return parser.parse_query(marked, 0);
         }
     }
 

@@ -45,10 +45,10 @@ struct SearchOptions {
     bool partialLastWord = false;
 };
 
-// Queries one library's index: Russian word forms, «ё» as «е», phrases in quotes, codes with
-// hyphens and dots, "*" at the end of a word for the words that start so, ranked by BM25, with a
-// snippet per hit. Sees whatever the index holds at the time of each search, also while it is being
-// built.
+// Queries one library's index: Russian word forms, «ё» as «е», phrases in quotes (in any word
+// form), codes with hyphens and dots, "*" at the end of a word for the words that start so, ranked
+// by BM25, with a snippet per hit. Sees whatever the index holds at the time of each search, also
+// while it is being built.
 class Searcher {
 public:
     explicit Searcher(const QString& indexFolder);

@@ -94,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A phrase needs its words in order; without quotes any order will do.
         QueryCase{"\"земляные работы\"", {kPhrase, kPriceTitle}, {kReversed}},
         QueryCase{"земляные работы", {kPhrase, kReversed}, {}},
+        QueryCase{"\"земляных работ\"", {kPhrase, kPriceTitle}, {kReversed}},
+        // "*" ends a word's beginning, also one longer than the word's stem.
+        QueryCase{"расцен*", {kPriceTitle, kPassing}, {}},
+        QueryCase{"котлованах*", {kPriceTitle}, {}},
+        QueryCase{"земл* -котлован*", {kPhrase, kReversed}, {kPriceTitle, kPassing}},
         // Words inside scripts, styles and attributes are not text.
         QueryCase{"тайноеслово", {}, {kScripts}}, QueryCase{"стилевоеслово", {}, {kScripts}},
         QueryCase{"атрибутноеслово", {}, {kScripts}}, QueryCase{"видимый", {kScripts}, {}},
