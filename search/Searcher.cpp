@@ -73,14 +73,15 @@ struct Searcher::Impl {
     }
 
     Xapian::Query ParseWords(const std::string& text, bool partial) {
+        // Word beginnings are looked up among the word forms the index has met. (The parser
+        // only borrows its field processors: they outlive it.)
+        BeginningProcessor beginning(*index, stemmer, false);
+        BeginningProcessor typed(*index, stemmer, true);
         Xapian::QueryParser parser;
         parser.set_stemmer(stemmer);
         parser.set_stemming_strategy(Xapian::QueryParser::STEM_ALL_Z);
         parser.set_default_op(Xapian::Query::OP_AND);
         parser.set_database(*index);
-        // Word beginnings are looked up among the word forms the index has met.
-        BeginningProcessor beginning(*index, stemmer, false);
-        BeginningProcessor typed(*index, stemmer, true);
         parser.add_prefix(kBeginningField, &beginning);
         parser.add_prefix(kTypedField, &typed);
         const std::string marked = MarkWordBeginnings(Utf8(text), partial);
