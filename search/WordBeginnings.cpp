@@ -10,8 +10,8 @@ namespace {
 
 // Like the query parser's own expansion of a wildcard.
 constexpr Xapian::termcount kMostStems = 64;
-// Word forms read for one beginning, at most: the stems shorter than a beginning come from the
-// forms that start with it, which are few for any beginning that long.
+// Word forms read for one beginning, at most. Only a beginning as long as a stem needs its
+// forms (below), and few forms start with one that long.
 constexpr int kFormsRead = 4096;
 
 bool IsWordCharacter(QChar c) {
@@ -35,7 +35,7 @@ Xapian::Query WordsBeginningWith(const Xapian::Database& index, const std::strin
         return Xapian::Query();
     }
     const std::string stemBeginning = kStemPrefix + beginning;
-    // Stems no longer than the beginning, of forms that start with it («сметы*»: «смет»).
+    // Stems that do not start with the beginning, of forms that do («сметы*»: «смет»).
     std::set<std::string> shorter;
     int read = 0;
     for (auto form = index.synonym_keys_begin(beginning);

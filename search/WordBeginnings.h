@@ -24,8 +24,8 @@ struct WordForm {
 void AddWordForms(Xapian::WritableDatabase& shard, const std::vector<WordForm>& forms);
 
 // The documents with a word that begins with `beginning` (lower case), as one term for
-// ranking. At most 64 stems are looked for (the most frequent); an empty query when there are
-// none.
+// ranking: the stems that start with it (the 64 most frequent) and those of the forms that
+// start with it. An empty query for an empty beginning.
 Xapian::Query WordsBeginningWith(const Xapian::Database& index, const std::string& beginning);
 
 // The query text (lower case) with each word followed by "*" handed to kBeginningField, and,
