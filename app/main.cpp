@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     viewer::PrepareEngine();
-    const int exitCode = [&] {
+    return platform::RunThenBoundTheExit([&] {
         QApplication application(argc, argv);
         const app::CommandLine commandLine =
             app::ParseCommandLine(QCoreApplication::arguments().mid(1));
@@ -33,7 +33,5 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         return app::RunProgram(application, {}, request);
-    }();
-    platform::BoundTheExit(exitCode);
-    return exitCode;
+    });
 }

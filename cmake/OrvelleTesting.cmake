@@ -37,11 +37,11 @@ else()
 endif()
 
 # The environment every test runs in: no display, Chromium without its sandbox (we run as
-# root in CI), a private runtime directory so Qt stays quiet, a private cache for each test
-# (where libraries are copied before they are opened and search indexes are kept; set in
-# orvelle_add_test), a private
-# configuration folder (the viewer's settings: zoom, page setup, favourites, where reading
-# stopped) so tests leave the user's own alone, and the index builder of this build.
+# root in CI), a private runtime directory so Qt stays quiet, a private configuration folder
+# (the viewer's settings: zoom, page setup, favourites, where reading stopped) so tests leave
+# the user's own alone, and the index builder of this build. Each test also gets a private
+# cache (where libraries are copied before they are opened and search indexes are kept), set
+# in orvelle_add_test.
 set(ORVELLE_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu"

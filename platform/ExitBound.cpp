@@ -7,13 +7,15 @@
 
 namespace orvelle::platform {
 
-void BoundTheExit(int exitCode, int milliseconds) {
+int RunThenBoundTheExit(const std::function<int()>& work, int milliseconds) {
+    const int exitCode = work();
     std::fflush(nullptr);
     std::thread([exitCode, milliseconds] {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         std::fflush(nullptr);
         std::_Exit(exitCode);
     }).detach();
+    return exitCode;
 }
 
 } // namespace orvelle::platform

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <functional>
+
 namespace orvelle::platform {
 
-// Bounds what is left of the process's exit once main is done with its own work: the handlers
-// libraries run at exit (the Firebird client shuts its engine down there, and has been seen to
-// deadlock inside the engine doing it). Past `milliseconds`, the process ends with `exitCode`,
-// its output flushed first. Call it last in main, with the program's own objects torn down and
-// every connection detached: nothing of the program's is lost by skipping the rest.
-void BoundTheExit(int exitCode, int milliseconds = 1500);
+// Runs `work` (main's own work: its result is the exit code), then bounds what is left of the
+// process's exit: the handlers libraries run at exit (the Firebird client shuts its engine down
+// there, and has been seen to deadlock inside the engine doing it). Past `milliseconds`, the
+// process ends with the exit code, its output flushed first. `work` must tear the program's
+// own objects down and detach every connection before it returns: nothing of the program's is
+// lost by skipping the rest. Main returns what this returns.
+int RunThenBoundTheExit(const std::function<int()>& work, int milliseconds = 1500);
 
 } // namespace orvelle::platform

@@ -72,7 +72,7 @@ struct Searcher::Impl {
         }
     }
 
-    Xapian::Query ParseWords(const std::string& text, bool partial) {
+    Xapian::Query ParseWords(const QString& text, bool partial) {
         // Word beginnings are looked up among the word forms the index has met. (The parser
         // only borrows its field processors: they outlive it.)
         BeginningProcessor beginning(*index, stemmer, false);
@@ -84,7 +84,7 @@ struct Searcher::Impl {
         parser.set_database(*index);
         parser.add_prefix(kBeginningField, &beginning);
         parser.add_prefix(kTypedField, &typed);
-        const std::string marked = MarkWordBeginnings(Utf8(text), partial);
+        const std::string marked = MarkWordBeginnings(text, partial);
         try {
             return parser.parse_query(marked, Xapian::QueryParser::FLAG_PHRASE |
                                                   Xapian::QueryParser::FLAG_LOVEHATE);
@@ -101,15 +101,15 @@ struct Searcher::Impl {
         for (const Code& code : FindCodes(rest.toStdString())) {
             // The code's own term, or its digit groups as a phrase: "01-01" still finds
             // "01-01-003-02".
-            parts.push_back(Xapian::Query(Xapian::Query::OP_OR,
-                                          Xapian::Query(Xapian::Query::OP_OR,
-                                                        Xapian::Query(CodeTerm(code.whole)),
-                                                        Xapian::Query(CodeTerm(code.digits))),
-                                          ParseWords('"' + code.text + '"', false)));
+            parts.push_back(Xapian::Query(
+                Xapian::Query::OP_OR,
+                Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(CodeTerm(code.whole)),
+                              Xapian::Query(CodeTerm(code.digits))),
+                ParseWords(QLatin1Char('"') + Utf8(code.text) + QLatin1Char('"'), false)));
             rest.replace(QString::fromStdString(code.text), QStringLiteral(" "));
         }
-        const std::string words = rest.trimmed().toStdString();
-        if (!words.empty()) {
+        const QString words = rest.trimmed();
+        if (!words.isEmpty()) {
             Xapian::Query parsed = ParseWords(words, partial);
             if (!parsed.empty()) {
                 parts.push_back(parsed);

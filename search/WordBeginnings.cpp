@@ -22,14 +22,7 @@ bool StartsWith(const std::string& text, const std::string& start) {
     return text.compare(0, start.size(), start) == 0;
 }
 
-} // namespace
-
-void AddWordForms(Xapian::WritableDatabase& shard, const std::vector<WordForm>& forms) {
-    for (const WordForm& form : forms) {
-        shard.add_synonym(form.word, kStemPrefix + form.stem);
-    }
-}
-
+// The documents with a word that begins with `beginning`; an empty query for an empty one.
 Xapian::Query WordsBeginningWith(const Xapian::Database& index, const std::string& beginning) {
     if (beginning.empty()) {
         return Xapian::Query();
@@ -54,6 +47,14 @@ Xapian::Query WordsBeginningWith(const Xapian::Database& index, const std::strin
         parts.emplace_back(stem);
     }
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
+}
+
+} // namespace
+
+void AddWordForms(Xapian::WritableDatabase& shard, const std::vector<WordForm>& forms) {
+    for (const WordForm& form : forms) {
+        shard.add_synonym(form.word, kStemPrefix + form.stem);
+    }
 }
 
 std::string MarkWordBeginnings(const QString& query, bool lastWordTyped) {

@@ -23,11 +23,6 @@ struct WordForm {
 // Keeps `forms` in a shard (again, for forms it already holds: nothing changes).
 void AddWordForms(Xapian::WritableDatabase& shard, const std::vector<WordForm>& forms);
 
-// The documents with a word that begins with `beginning` (lower case), as one term for
-// ranking: the stems that start with it (the 64 most frequent) and those of the forms that
-// start with it. An empty query for an empty beginning.
-Xapian::Query WordsBeginningWith(const Xapian::Database& index, const std::string& beginning);
-
 // The query text (lower case) with each word followed by "*" handed to kBeginningField, and,
 // with `lastWordTyped`, a last word still being typed (nothing after it) to kTypedField. Words
 // inside quotes, or joined to the word before them, stay as they are (and a "*" after them is
@@ -37,7 +32,9 @@ inline constexpr const char* kTypedField = "orvelletyped";
 std::string MarkWordBeginnings(const QString& query, bool lastWordTyped);
 
 // The query parser's part for the two fields: kBeginningField's value is a beginning, that of
-// kTypedField a word or the beginning of a longer one.
+// kTypedField a word or the beginning of a longer one. A beginning finds, as one term for
+// ranking, the stems that start with it (the 64 most frequent) and those of the word forms
+// that start with it.
 class BeginningProcessor : public Xapian::FieldProcessor {
 public:
     BeginningProcessor(const Xapian::Database& index, const Xapian::Stem& stemmer, bool typed)

@@ -241,16 +241,16 @@ void Pump(int ms) {
 }
 
 int RunTestMain(const std::function<int()>& body) noexcept {
-    int exitCode = 1;
-    try {
-        exitCode = body();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "The test stopped: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "The test stopped on an unknown exception\n");
-    }
-    orvelle::platform::BoundTheExit(exitCode);
-    return exitCode;
+    return orvelle::platform::RunThenBoundTheExit([&] {
+        try {
+            return body();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "The test stopped: %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "The test stopped on an unknown exception\n");
+        }
+        return 1;
+    });
 }
 
 } // namespace formstest

@@ -177,7 +177,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     viewer::PrepareEngine();
-    const int exitCode = [&] {
+    // The exit bounded as the program's own main bounds it.
+    return platform::RunThenBoundTheExit([&] {
         QApplication application(argc, argv);
         const QString moment = QString::fromLocal8Bit(argv[1]);
         forms::StartupSources::SetRegistryFile(QString::fromLocal8Bit(argv[2]));
@@ -185,7 +186,5 @@ int main(int argc, char** argv) {
                             .dir()
                             .filePath(QStringLiteral("cache/section.pdf"));
         return app::RunProgram(application, [moment] { Reach(moment); });
-    }();
-    platform::BoundTheExit(exitCode); // as the program's own main does
-    return exitCode;
+    });
 }
